@@ -1,0 +1,51 @@
+// Choosing the serial port from the Com Port menu.
+#include "link/PortRules.h"
+#include "link/RunTimeError.h"
+#include "link/TextNumbers.h"
+#include "panel/Form1.h"
+
+namespace quorvel {
+
+void Form1::mnuCom_Click(int n) {
+    const std::string prefix = "VB6 runtime error (com" + std::to_string(n) + "_click): ";
+    trapped(prefix, [this, n] {
+        port = decimalText(n);
+        SetPort(port);
+    });
+}
+
+void Form1::SetPort(std::string port) {
+    const auto untickAll = [this] {
+        for (int i = 1; i <= kPortCount; ++i) {
+            Controls("mnuCom" + std::to_string(i))->setChecked(false);
+        }
+    };
+    try {
+        untickAll();
+        if (const auto item = portItemFor(port)) {
+            Controls("mnuCom" + std::to_string(*item))->setChecked(true);
+        }
+        if (m_c.MSComm1.portOpen()) {
+            m_c.MSComm1.setPortOpen(false);
+        }
+        m_c.MSComm1.setCommPort(commPortFor(port));
+        m_c.MSComm1.setSettings(std::string(kLineSettings));
+        if (!m_c.MSComm1.portOpen()) {
+            m_c.MSComm1.setPortOpen(true);
+        }
+        saveSetting("port", port);
+    } catch (...) {
+        const RunTimeError error = RunTimeError::fromCurrentException();
+        if (error.number() != err::kInvalidPortNumber) {
+            showErrorReport("VB6 runtime error (SetPort(port)): ", kMsgInformation);
+            return;
+        }
+        // Forget a port the system does not have, so the next start does not try it again.
+        // A failure from here on is the calling handler's to report.
+        untickAll();
+        saveSetting("port", "0");
+        m_c.dialogs.msgBox(std::string(kInvalidPortMessage), kMsgInformation, std::nullopt);
+    }
+}
+
+} // namespace quorvel

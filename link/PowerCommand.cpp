@@ -1,0 +1,93 @@
+#include "link/PowerCommand.h"
+
+#include "link/TextNumbers.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace quorvel {
+
+namespace {
+
+// The characters of a UTF-8 text, each as its own byte run.
+std::vector<std::string_view> characters(std::string_view utf8) {
+    std::vector<std::string_view> chars;
+    std::size_t start = 0;
+    for (std::size_t i = 1; i <= utf8.size(); ++i) {
+        if (i == utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0U) != 0x80U) {
+            chars.push_back(utf8.substr(start, i - start));
+            start = i;
+        }
+    }
+    return chars;
+}
+
+} // namespace
+
+ReplyFields replyFields(std::string_view framedReply) {
+    ReplyFields fields;
+    if (framedReply.size() > 2) {
+        fields.digits = std::string(framedReply.substr(2, 3));
+    }
+    if (framedReply.size() > 5) {
+        fields.flag = std::string(framedReply.substr(5, 1));
+    }
+    return fields;
+}
+
+std::optional<std::string> sliderCommand(long long watts) {
+    const std::string s = decimalText(watts);
+    if (watts >= 0 && watts < 9) {
+        return "PC0" + s + "00;";
+    }
+    if (watts == 9) {
+        return "PC00" + s + "1;";
+    }
+    if (watts > 9 && watts < 100) {
+        return "PC0" + s + "1;";
+    }
+    if (watts == 100) {
+        return "PC" + s + "1;";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> typedCommand(std::string_view typed) {
+    const double x = leadingNumber(typed);
+    const auto chars = characters(typed);
+    const std::string t(typed);
+    if (x >= 0 && x < 9) {
+        if (chars.size() == 1) {
+            return "PC0" + t + "00;";
+        }
+        if (chars.size() == 3) {
+            // The middle character is taken to be the point and dropped unexamined.
+            return "PC0" + std::string(chars[0]) + std::string(chars[2]) + "0;";
+        }
+        return std::nullopt;
+    }
+    if (x >= 9 && x <= 100) {
+        switch (chars.size()) {
+        case 1:
+            return "PC00" + t + "1;";
+        case 2:
+            return "PC0" + t + "1;";
+        case 3:
+            return "PC" + t + "1;";
+        default:
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+bool isWellFormedSetCommand(std::string_view command) {
+    if (command.size() != 7 || command.substr(0, 2) != "PC" || command.back() != ';') {
+        return false;
+    }
+    const auto digits = command.substr(2, 3);
+    const bool allDigits = std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return allDigits && (command[5] == '0' || command[5] == '1');
+}
+
+} // namespace quorvel

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The radio's "PC" command: query, reply and set command share the layout
+// "PC" + three power digits + range flag + ";". Flag "0" is the low-power range (digits count
+// tenths of a watt), flag "1" the high-power range (digits count whole watts).
+namespace quorvel {
+
+constexpr std::string_view kPowerQuery = "PC;";
+
+inline std::string queryText() { return std::string(kPowerQuery); }
+
+struct ReplyFields {
+    std::string digits; // characters 3 to 5 (fewer when the reply is short)
+    std::string flag;   // character 6, empty when the reply is shorter
+};
+
+// Fields by position alone; the first two characters are not looked at.
+ReplyFields replyFields(std::string_view framedReply);
+
+// Slider rule: pads by the value. 0..8 low range, 9..100 high range, anything else no command.
+std::optional<std::string> sliderCommand(long long watts);
+
+// Typed-entry rule: pads by the number of characters typed and copies them as they stand, so
+// it can yield commands whose digit field is not three digits (see isWellFormedSetCommand).
+std::optional<std::string> typedCommand(std::string_view typed);
+
+// True for "PC" + three decimal digits + "0" or "1" + ";", the only set commands the radio takes.
+bool isWellFormedSetCommand(std::string_view command);
+
+} // namespace quorvel

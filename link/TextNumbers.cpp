@@ -1,0 +1,238 @@
+#include "link/TextNumbers.h"
+
+#include "link/RunTimeError.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace quorvel {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Parses text that has already been checked to hold only a sign, digits, a point and an exponent.
+double parseChecked(std::string_view text) {
+    double value = 0;
+    const auto* first = text.data();
+    const auto* last = text.data() + text.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range) {
+        // Out of range is either too large (an overflow) or too small to tell from zero.
+        const auto exponentAt = text.find_first_of("eE");
+        const bool negativeExponent = exponentAt != std::string_view::npos && exponentAt + 1 < text.size() &&
+                                      text[exponentAt + 1] == '-';
+        const auto mantissa = text.substr(0, exponentAt);
+        const auto integerPart = mantissa.substr(0, mantissa.find('.'));
+        const bool wholeDigits = integerPart.find_first_of("123456789") != std::string_view::npos;
+        if (negativeExponent || !wholeDigits) {
+            return 0.0;
+        }
+        throw RunTimeError::overflow();
+    }
+    if (ec != std::errc{} || ptr != last) {
+        throw RunTimeError::typeMismatch();
+    }
+    return value;
+}
+
+} // namespace
+
+double numericValue(std::string_view text) {
+    const std::string_view body = trimBlanks(text);
+    // sign? digits* ("." digits*)? with at least one digit, then an optional exponent.
+    std::size_t i = 0;
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
+        ++i;
+    }
+    std::size_t digits = 0;
+    while (i < body.size() && isDigit(body[i])) {
+        ++i;
+        ++digits;
+    }
+    if (i < body.size() && body[i] == '.') {
+        ++i;
+        while (i < body.size() && isDigit(body[i])) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        throw RunTimeError::typeMismatch();
+    }
+    if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < body.size() && (body[j] == '+' || body[j] == '-')) {
+            ++j;
+        }
+        const std::size_t expStart = j;
+        while (j < body.size() && isDigit(body[j])) {
+            ++j;
+        }
+        if (j == expStart) {
+            throw RunTimeError::typeMismatch();
+        }
+        i = j;
+    }
+    if (i != body.size()) {
+        throw RunTimeError::typeMismatch();
+    }
+    return parseChecked(body);
+}
+
+double leadingNumber(std::string_view text) {
+    // Collect the characters of the number, passing over blanks wherever they stand in it.
+    std::string number;
+    std::size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < text.size() && isBlank(text[i])) {
+            ++i;
+        }
+    };
+    skipBlanks();
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        if (text[i] == '-') {
+            number += '-';
+        }
+        ++i;
+    }
+    bool sawDigit = false;
+    bool sawPoint = false;
+    for (;; ++i) {
+        skipBlanks();
+        if (i >= text.size()) {
+            break;
+        }
+        const char c = text[i];
+        if (isDigit(c)) {
+            number += c;
+            sawDigit = true;
+        } else if (c == '.' && !sawPoint) {
+            number += c;
+            sawPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (!sawDigit) {
+        return 0;
+    }
+    if (number.back() == '.') {
+        number.pop_back();
+    }
+    double value = 0;
+    const std::string_view digits = number;
+    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (ec != std::errc{}) {
+        // Hundreds of digits: either far below the smallest double (zero) or beyond the largest.
+        if (number.find_first_of("123456789") > number.find('.')) {
+            return 0.0;
+        }
+        return number.front() == '-' ? -std::numeric_limits<double>::infinity()
+                                     : std::numeric_limits<double>::infinity();
+    }
+    return value;
+}
+
+double roundHalfEven(double value) {
+    // nearbyint follows the default rounding mode, which is round-to-nearest-even.
+    return std::nearbyint(value);
+}
+
+std::int16_t toInt16(double wholeValue) {
+    if (!(wholeValue >= std::numeric_limits<std::int16_t>::min() &&
+          wholeValue <= std::numeric_limits<std::int16_t>::max())) {
+        throw RunTimeError::overflow();
+    }
+    return static_cast<std::int16_t>(wholeValue);
+}
+
+std::int32_t toInt32(double wholeValue) {
+    if (!(wholeValue >= std::numeric_limits<std::int32_t>::min() &&
+          wholeValue <= std::numeric_limits<std::int32_t>::max())) {
+        throw RunTimeError::overflow();
+    }
+    return static_cast<std::int32_t>(wholeValue);
+}
+
+float toSingle(double value) {
+    if (!(std::fabs(value) <= std::numeric_limits<float>::max())) {
+        throw RunTimeError::overflow();
+    }
+    return static_cast<float>(value);
+}
+
+std::string decimalText(long long value) { return std::to_string(value); }
+
+std::string plainText(double value) {
+    std::array<char, 400> buffer{};
+    const auto [ptr, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+    std::string text(buffer.data(), ec == std::errc{} ? ptr : buffer.data());
+    if (text == "-0") {
+        text = "0";
+    }
+    return text;
+}
+
+std::string singleText(float value) {
+    std::array<char, 64> buffer{};
+    const auto [ptr, ec] =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+    std::string text(buffer.data(), ec == std::errc{} ? ptr : buffer.data());
+    if (text == "-0") {
+        text = "0";
+    }
+    return text;
+}
+
+std::string oneDecimalText(double value) {
+    std::array<char, 400> buffer{};
+    const auto [ptr, ec] =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, 1);
+    std::string text(buffer.data(), ec == std::errc{} ? ptr : buffer.data());
+    if (text == "-0.0") {
+        text = "0.0";
+    }
+    return text;
+}
+
+std::string displayText(double value) {
+    std::string text = plainText(value);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (negative) {
+        text.erase(0, 1);
+    }
+    if (text.size() > 1 && text.front() == '0' && text[1] == '.') {
+        text.erase(0, 1);
+    }
+    return (negative ? "-" : " ") + text;
+}
+
+std::size_t characterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (const char c : utf8) {
+        // Continuation bytes (10xxxxxx) belong to the character before them.
+        if ((static_cast<unsigned char>(c) & 0xC0U) != 0x80U) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+} // namespace quorvel

@@ -1,0 +1,140 @@
+#pragma once
+
+#include "app/Clock.h"
+#include "app/SettingsStore.h"
+#include "link/ReplyFraming.h"
+#include "link/SerialComm.h"
+#include "panel/Application.h"
+#include "panel/Dialogs.h"
+#include "panel/Lamp.h"
+#include "panel/MenuItem.h"
+#include "panel/PushButton.h"
+#include "panel/RegexMatcher.h"
+#include "panel/Slider.h"
+#include "panel/TextBox.h"
+#include "panel/Timer.h"
+#include "panel/Window.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quorvel {
+
+// Everything the window works on, provided by the platform layer (or by fakes in tests).
+struct Form1Controls {
+    Window& window;
+    Application& app;
+    Dialogs& dialogs;
+    SettingsStore& settings;
+    Clock& clock;
+    SerialComm& MSComm1;
+    Timer& tmrPoll;
+    Timer& tmrK3Con;
+    Slider& sldTxPwr;
+    TextBox& txtTxPwr;
+    Lamp& shpPAEnabled;
+    Lamp& shpK3Con;
+    PushButton& cmdPoll;
+    PushButton& cmdExit;
+    std::array<MenuItem*, 16> mnuCom; // Com1 .. Com16
+    MenuItem& mnuPoll;
+    std::function<std::unique_ptr<RegexMatcher>()> newRegexMatcher = makeRegexMatcher;
+};
+
+// The program's one window: its state, its controls and one method per event it handles. Every
+// handler but mnuHelpAbout_Click catches its own failures and shows them in its error report;
+// nothing is thrown out of a handler.
+class Form1 {
+public:
+    static constexpr std::string_view kAppName = "Quorvel";
+    static constexpr std::string_view kSection = "settings";
+
+    explicit Form1(const Form1Controls& controls);
+
+    // Window
+    void Form_Load();
+    // Buttons
+    void cmdExit_Click();
+    void cmdPoll_Click();
+    // Timers
+    void tmrPoll_Timer();
+    void tmrK3Con_Timer();
+    // Serial component
+    void MSComm1_OnComm();
+    // Slider
+    void sldTxPwr_MouseDown();
+    void sldTxPwr_MouseUp();
+    // Power box; KeyPress may change the key code, 0 swallows the key.
+    void txtTxPwr_GotFocus();
+    void txtTxPwr_KeyPress(std::int16_t& KeyAscii);
+    void txtTxPwr_LostFocus();
+    // Menus
+    void mnuCom1_Click() { mnuCom_Click(1); }
+    void mnuCom2_Click() { mnuCom_Click(2); }
+    void mnuCom3_Click() { mnuCom_Click(3); }
+    void mnuCom4_Click() { mnuCom_Click(4); }
+    void mnuCom5_Click() { mnuCom_Click(5); }
+    void mnuCom6_Click() { mnuCom_Click(6); }
+    void mnuCom7_Click() { mnuCom_Click(7); }
+    void mnuCom8_Click() { mnuCom_Click(8); }
+    void mnuCom9_Click() { mnuCom_Click(9); }
+    void mnuCom10_Click() { mnuCom_Click(10); }
+    void mnuCom11_Click() { mnuCom_Click(11); }
+    void mnuCom12_Click() { mnuCom_Click(12); }
+    void mnuCom13_Click() { mnuCom_Click(13); }
+    void mnuCom14_Click() { mnuCom_Click(14); }
+    void mnuCom15_Click() { mnuCom_Click(15); }
+    void mnuCom16_Click() { mnuCom_Click(16); }
+    // The Com N item's handler, for a platform layer that delivers the sixteen by number (1..16).
+    void mnuCom_Click(int n);
+    void mnuPoll_Click();
+    void mnuInterval_Click();
+    void mnuHelpAbout_Click();
+
+    // The window's two procedures.
+    std::string parsecat(const std::string& catstring);
+    void SetPort(std::string port);
+
+    // Form-level state, read by tests and by nothing else outside the window.
+    const std::string& txpwrText() const { return txpwr; }
+    const std::string& portText() const { return port; }
+    const std::string& polltimeText() const { return polltime; }
+    const std::string& pollText() const { return poll; }
+    const std::string& pollresultText() const { return pollresult; }
+    const std::string& parsedresultText() const { return parsedresult; }
+    bool hasKeyFilter() const { return keyFilter != nullptr; }
+
+private:
+    // Runs a handler body; any failure ends it and is shown as "<prefix><number> - <description>".
+    template <typename Body> void trapped(std::string_view prefix, Body&& body) noexcept;
+    void showErrorReport(std::string_view prefix, int style) noexcept;
+    MenuItem* Controls(std::string_view name) const;
+    std::string getSetting(const std::string& key, const std::string& defaultValue);
+    void saveSetting(const std::string& key, const std::string& value);
+    bool pollIsOn() const; // poll taken as a number equals 1; "Type mismatch" when it is no number
+
+    Form1Controls m_c;
+
+    std::string txpwr;
+    std::string port;
+    std::string polltime;
+    std::string poll;
+    std::string pollresult;
+    std::string parsedresult;
+    std::unique_ptr<RegexMatcher> keyFilter;
+    PartialReply m_partialReply;
+};
+
+template <typename Body> void Form1::trapped(std::string_view prefix, Body&& body) noexcept {
+    try {
+        body();
+    } catch (...) {
+        showErrorReport(prefix, kMsgInformation);
+    }
+}
+
+} // namespace quorvel

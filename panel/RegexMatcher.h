@@ -1,0 +1,19 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace quorvel {
+
+class RegexMatcher {
+public:
+    virtual ~RegexMatcher() = default;
+    virtual void setPattern(const std::string& pattern) = 0;
+    // Whether the pattern matches anywhere in the text.
+    virtual bool test(const std::string& text) const = 0;
+};
+
+// The standard library's ECMAScript matcher.
+std::unique_ptr<RegexMatcher> makeRegexMatcher();
+
+} // namespace quorvel

@@ -1,0 +1,72 @@
+// What the panel does with the radio's answers.
+#include "link/PortRules.h"
+#include "link/PowerCommand.h"
+#include "link/ReplyFraming.h"
+#include "link/TextNumbers.h"
+#include "panel/Form1.h"
+
+namespace quorvel {
+
+std::string Form1::parsecat(const std::string& catstring) {
+    try {
+        return frameReply(catstring);
+    } catch (...) {
+        showErrorReport("VB6 error (parsecat): ", kMsgOkOnly);
+        return {};
+    }
+}
+
+void Form1::MSComm1_OnComm() {
+    trapped("VB6 runtime error (MCComm1_OnComm): ", [this] {
+        pollresult = m_c.MSComm1.input();
+
+        // Anything at all from the radio is a sign of life.
+        m_c.shpK3Con.setFillColor(kGreen);
+        m_c.tmrK3Con.setEnabled(false);
+        m_c.tmrK3Con.setInterval(kWatchdogInterval.count());
+        if (pollIsOn()) {
+            m_c.tmrK3Con.setEnabled(true);
+        }
+
+        // A reply split over several reads is framed once its ";" has arrived.
+        const std::string pending = m_partialReply.withRead(pollresult);
+        parsedresult = parsecat(pending);
+        const bool complete = parsedresult != kIncomplete;
+        m_partialReply.update(pending, complete);
+        if (!complete) {
+            return;
+        }
+        // "?;" while the radio is busy, or some other frame: alive, but nothing to show.
+        if (parsedresult.rfind("PC", 0) != 0) {
+            return;
+        }
+
+        const ReplyFields fields = replyFields(parsedresult);
+        const double flag = numericValue(fields.flag);
+        if (flag == 0) {
+            m_c.shpPAEnabled.setFillColor(kButtonFace);
+            m_c.sldTxPwr.setMax(10);
+            m_c.sldTxPwr.setTickFrequency(1);
+            m_c.sldTxPwr.setLargeChange(0);
+            m_c.sldTxPwr.setSmallChange(0);
+            const double tenths = numericValue(fields.digits);
+            txpwr = oneDecimalText(tenths / 10);
+            m_c.sldTxPwr.setValue(toInt32(roundHalfEven(leadingNumber(txpwr))));
+            m_c.txtTxPwr.setText(displayText(numericValue(txpwr)));
+        } else if (flag == 1) {
+            m_c.shpPAEnabled.setFillColor(kGreen);
+            m_c.sldTxPwr.setMax(100);
+            m_c.sldTxPwr.setTickFrequency(10);
+            m_c.sldTxPwr.setLargeChange(1);
+            m_c.sldTxPwr.setSmallChange(1);
+            txpwr = plainText(leadingNumber(fields.digits));
+            m_c.sldTxPwr.setValue(toInt32(roundHalfEven(leadingNumber(txpwr))));
+            m_c.txtTxPwr.setText(txpwr);
+        } else {
+            return; // a range flag the panel does not know
+        }
+        m_c.sldTxPwr.setToolTipText(txpwr);
+    });
+}
+
+} // namespace quorvel

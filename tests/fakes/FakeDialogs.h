@@ -1,0 +1,49 @@
+#pragma once
+
+#include "panel/Dialogs.h"
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::fakes {
+
+// Records every box; input boxes answer from a queue (an empty text, like Cancel, when it runs out).
+class FakeDialogs : public Dialogs {
+public:
+    struct Message {
+        std::string prompt;
+        int style;
+        std::optional<std::string> title;
+    };
+    struct Input {
+        std::string prompt;
+        std::string title;
+        std::string defaultText;
+    };
+
+    void msgBox(const std::string& prompt, int style, const std::optional<std::string>& title) override {
+        messages.push_back({prompt, style, title});
+        if (onMessage) {
+            onMessage();
+        }
+    }
+    std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override {
+        inputs.push_back({prompt, title, defaultText});
+        if (answers.empty()) {
+            return {};
+        }
+        std::string answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::vector<Message> messages;
+    std::vector<Input> inputs;
+    std::deque<std::string> answers;
+    std::function<void()> onMessage;
+};
+
+} // namespace quorvel::fakes

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "link/RunTimeError.h"
+#include "link/SerialComm.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quorvel::fakes {
+
+// A serial component with a pretend set of ports. Writes are recorded; received text is queued
+// with receive() and handed out by input().
+class FakeSerialComm : public SerialComm {
+public:
+    void setCommPort(std::int16_t p) override {
+        log.push_back("CommPort=" + std::to_string(p));
+        commPort = p;
+    }
+    void setSettings(const std::string& s) override {
+        log.push_back("Settings=" + s);
+        settings = s;
+    }
+    bool portOpen() const override { return open; }
+    void setPortOpen(bool o) override {
+        log.push_back(o ? "open" : "close");
+        if (o) {
+            if (invalidPorts.count(commPort) != 0) {
+                throw RunTimeError(err::kInvalidPortNumber, "Invalid port number");
+            }
+            if (busyPorts.count(commPort) != 0) {
+                throw RunTimeError(err::kPortAlreadyOpen, "Port already open");
+            }
+            openedPorts.push_back(commPort);
+        }
+        open = o;
+    }
+    void setRThreshold(std::int16_t t) override {
+        log.push_back("RThreshold=" + std::to_string(t));
+        rThreshold = t;
+    }
+    void setRTSEnable(bool e) override {
+        log.push_back(std::string("RTSEnable=") + (e ? "true" : "false"));
+        rts = e;
+    }
+    void setDTREnable(bool e) override {
+        log.push_back(std::string("DTREnable=") + (e ? "true" : "false"));
+        dtr = e;
+    }
+    void output(const std::string& text) override {
+        if (!open && refuseWritesWhenClosed) {
+            throw RunTimeError(err::kPortNotOpen, "Operation valid only when the port is open");
+        }
+        written.push_back(text);
+    }
+    std::string input() override {
+        std::string text;
+        text.swap(received);
+        return text;
+    }
+
+    void receive(const std::string& text) { received += text; }
+
+    std::int16_t commPort = 0;
+    std::string settings;
+    bool open = false;
+    std::int16_t rThreshold = 0;
+    bool rts = true;
+    bool dtr = true;
+    bool refuseWritesWhenClosed = true;
+    std::set<std::int16_t> invalidPorts;
+    std::set<std::int16_t> busyPorts;
+    std::vector<std::int16_t> openedPorts;
+    std::vector<std::string> written;
+    std::vector<std::string> log;
+    std::string received;
+};
+
+} // namespace quorvel::fakes
