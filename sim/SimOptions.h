@@ -1,0 +1,36 @@
+#pragma once
+
+#include "sim/CatResponder.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::sim {
+
+struct SimOptions {
+    int port = 1;
+    std::string dir; // mapping folder; empty: the program's own default
+    RadioPower power;
+    bool silent = false;
+    bool busy = false;
+    bool split = false;
+    std::chrono::milliseconds delay{0};
+    std::optional<std::chrono::milliseconds> silentAfter;
+    std::optional<std::chrono::milliseconds> unplugAfter;
+    std::optional<std::chrono::milliseconds> quitAfter;
+};
+
+struct ParsedOptions {
+    std::optional<SimOptions> options; // empty on an error and for --help
+    bool help = false;
+    std::string error;
+};
+
+// The command line without the program name.
+ParsedOptions parseSimOptions(const std::vector<std::string>& args);
+
+std::string simUsage();
+
+} // namespace quorvel::sim

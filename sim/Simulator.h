@@ -1,0 +1,55 @@
+#pragma once
+
+#include "sim/CatResponder.h"
+#include "sim/FrameReader.h"
+#include "sim/PortLink.h"
+#include "sim/PseudoTerminal.h"
+#include "sim/SimOptions.h"
+#include "sim/StopSignals.h"
+
+#include <chrono>
+#include <deque>
+#include <optional>
+#include <string>
+
+namespace quorvel::sim {
+
+// The simulated radio: one pseudo-terminal linked as Com N, one event loop that answers what the
+// program sends, and the scripted failures (silence, unplugging) a test asks for.
+class Simulator {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Gap between the two writes of a split reply; long enough that the program reads them apart.
+    static constexpr auto kSplitPause = std::chrono::milliseconds{50};
+
+    Simulator(const SimOptions& options, const std::string& mappingDir); // throws std::runtime_error
+
+    // Runs until SIGINT, SIGTERM or SIGHUP, or the --quit-after time. Returns the exit status.
+    int run();
+
+private:
+    struct PendingWrite {
+        Clock::time_point due;
+        std::string bytes;
+        std::string reply; // the whole reply, logged once its last piece is out; empty before that
+    };
+
+    void onReadable();
+    void schedule(const std::string& reply, Clock::time_point now);
+    void writeDue(Clock::time_point now);
+    void unplug();
+    std::optional<Clock::time_point> nextWakeUp() const;
+
+    StopSignals m_signals; // first, so no stop signal can slip in while the link is being placed
+    SimOptions m_options;
+    PseudoTerminal m_pty;
+    PortLink m_link;
+    FrameReader m_reader;
+    RadioPower m_power;
+    bool m_silent;
+    std::deque<PendingWrite> m_pending;
+    Clock::time_point m_start;
+};
+
+} // namespace quorvel::sim

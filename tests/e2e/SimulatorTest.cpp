@@ -1,0 +1,221 @@
+// The simulator's own logic: what the simulated radio answers, how the byte stream is cut into
+// frames, its command line and where it may put its port link.
+#include "sim/CatResponder.h"
+#include "sim/ExchangeLog.h"
+#include "sim/FrameReader.h"
+#include "sim/PortLink.h"
+#include "sim/SimOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace quorvel::sim {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(CatResponder, AnswersQueriesAndRefusesWhatTheRadioCannotTake) {
+    struct Case {
+        RadioPower before;
+        std::string frame;
+        std::optional<std::string> reply;
+        RadioPower after;
+    };
+    const RadioPower fifty{50, 1};
+    const Case cases[] = {
+        {fifty, "PC;", "PC0501;", fifty},
+        {{5, 0}, "PC;", "PC0050;", {5, 0}},
+        {{120, 0}, "PC;", "PC1200;", {120, 0}},
+        {{0, 1}, "PC;", "PC0001;", {0, 1}},
+        // Set commands are taken silently.
+        {fifty, "PC0550;", std::nullopt, {55, 0}},
+        {fifty, "PC1200;", std::nullopt, {120, 0}},
+        {fifty, "PC1101;", std::nullopt, {110, 1}},
+        {fifty, "PC0000;", std::nullopt, {0, 0}},
+        // Out of range, malformed, other commands: "?;" and the power stays.
+        {fifty, "PC1210;", "?;", fifty},
+        {fifty, "PC1111;", "?;", fifty},
+        {fifty, "PC0502;", "?;", fifty},
+        {fifty, "PC9.91;", "?;", fifty},
+        {fifty, "PC 101;", "?;", fifty},
+        {fifty, "PC05011;", "?;", fifty},
+        {fifty, "PC051;", "?;", fifty},
+        {fifty, "pc;", "?;", fifty},
+        {fifty, "FA;", "?;", fifty},
+        {fifty, ";", "?;", fifty},
+        {fifty, "PC;;", "?;", fifty},
+    };
+    for (const Case& c : cases) {
+        const CatAnswer result = answer(c.before, c.frame, Behaviour::Normal);
+        EXPECT_EQ(result.reply, c.reply) << c.frame;
+        EXPECT_EQ(result.power, c.after) << c.frame;
+    }
+}
+
+TEST(CatResponder, BusyRadioRefusesEverythingAndKeepsItsPower) {
+    const RadioPower fifty{50, 1};
+    for (const std::string frame : {"PC;", "PC0550;", "FA;"}) {
+        const CatAnswer result = answer(fifty, frame, Behaviour::Busy);
+        EXPECT_EQ(result.reply, "?;") << frame;
+        EXPECT_EQ(result.power, fifty) << frame;
+    }
+}
+
+TEST(FrameReader, CutsOnSemicolonAcrossReadsAndDropsLineEnds) {
+    FrameReader reader;
+    EXPECT_TRUE(reader.feed("P").empty());
+    EXPECT_EQ(reader.feed("C;PC05"), (std::vector<std::string>{"PC;"}));
+    EXPECT_EQ(reader.pending(), "PC05");
+    EXPECT_EQ(reader.feed("01;\r\nPC;\n"), (std::vector<std::string>{"PC0501;", "PC;"}));
+    EXPECT_EQ(reader.feed("\rP\nC;;"), (std::vector<std::string>{"PC;", ";"}));
+    EXPECT_TRUE(reader.pending().empty());
+}
+
+TEST(FrameReader, BoundsAFrameThatNeverEnds) {
+    FrameReader reader;
+    const std::string flood(10 * FrameReader::kMaxFrame, 'A');
+    EXPECT_TRUE(reader.feed(flood).empty());
+    EXPECT_EQ(reader.pending().size(), FrameReader::kMaxFrame - 1);
+
+    // The cut frame is still refused, and the next one is read cleanly.
+    const auto frames = reader.feed("PC;PC;");
+    ASSERT_EQ(frames.size(), 2U);
+    EXPECT_EQ(frames[0].size(), FrameReader::kMaxFrame);
+    EXPECT_EQ(answer({}, frames[0], Behaviour::Normal).reply, "?;");
+    EXPECT_EQ(frames[1], "PC;");
+}
+
+TEST(SimOptions, ReadsEveryOption) {
+    const ParsedOptions parsed = parseSimOptions({"--port", "3", "--dir", "/tmp/x", "--power", "5.5", "--range", "0",
+                                                  "--silent", "--busy", "--split", "--delay", "20", "--silent-after",
+                                                  "1.5", "--unplug-after", "2", "--quit-after", "30"});
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const SimOptions& o = *parsed.options;
+    EXPECT_EQ(o.port, 3);
+    EXPECT_EQ(o.dir, "/tmp/x");
+    EXPECT_EQ(o.power, (RadioPower{55, 0}));
+    EXPECT_TRUE(o.silent && o.busy && o.split);
+    EXPECT_EQ(o.delay, 20ms);
+    EXPECT_EQ(o.silentAfter, 1500ms);
+    EXPECT_EQ(o.unplugAfter, 2000ms);
+    EXPECT_EQ(o.quitAfter, 30000ms);
+}
+
+TEST(SimOptions, DefaultsToFiftyWattsOnComOne) {
+    const ParsedOptions parsed = parseSimOptions({});
+    ASSERT_TRUE(parsed.options);
+    EXPECT_EQ(parsed.options->port, 1);
+    EXPECT_EQ(powerReply(parsed.options->power), "PC0501;");
+    EXPECT_FALSE(parsed.options->silent || parsed.options->busy || parsed.options->split);
+    EXPECT_FALSE(parsed.options->quitAfter);
+}
+
+TEST(SimOptions, TakesPowerInTheUnitsOfItsRange) {
+    const std::pair<std::vector<std::string>, std::optional<std::string>> cases[] = {
+        {{"--power", "12", "--range", "0"}, "PC1200;"},
+        {{"--range", "0", "--power", "0.1"}, "PC0010;"},
+        {{"--power", "110"}, "PC1101;"},
+        {{"--power", "0"}, "PC0001;"},
+        {{"--power", "12.1", "--range", "0"}, std::nullopt},
+        {{"--power", "5.55", "--range", "0"}, std::nullopt},
+        {{"--power", "50.5"}, std::nullopt},
+        {{"--power", "111"}, std::nullopt},
+        {{"--power", "-1"}, std::nullopt},
+        {{"--power", "1e300"}, std::nullopt},
+    };
+    for (const auto& [args, reply] : cases) {
+        const ParsedOptions parsed = parseSimOptions(args);
+        EXPECT_EQ(parsed.options ? std::optional(powerReply(parsed.options->power)) : std::nullopt, reply) << args[1];
+        EXPECT_EQ(parsed.error.empty(), reply.has_value()) << args[1];
+    }
+}
+
+TEST(SimOptions, RefusesBadArguments) {
+    const std::vector<std::string> cases[] = {
+        {"--port"},        {"--port", "0"},         {"--port", "x"},        {"--port", "2.5"}, {"--range", "2"},
+        {"--delay", "-5"}, {"--quit-after", "abc"}, {"--unplug-after", ""}, {"--dir", ""},     {"--frobnicate"},
+        {"stray"},         {"--power", "5W"},
+    };
+    for (const auto& args : cases) {
+        const ParsedOptions parsed = parseSimOptions(args);
+        EXPECT_FALSE(parsed.options) << args[0];
+        EXPECT_FALSE(parsed.error.empty()) << args[0];
+    }
+    EXPECT_TRUE(parseSimOptions({"--port", "3", "--help"}).help);
+}
+
+TEST(ExchangeLog, StampsOneLineWithMicrosecondsAndEscapesControlCharacters) {
+    EXPECT_EQ(exchangeLine(12345678us, "tx", "PC0501;"), "12.345678 tx PC0501;\n");
+    EXPECT_EQ(exchangeLine(1000001us, "rx", "PC\r;"), "1.000001 rx PC\\x0d;\n");
+    EXPECT_EQ(exchangeLine(0us, "rx", "a\\b\xff"), "0.000000 rx a\\\\b\\xff\n");
+    EXPECT_EQ(exchangeLine(3s, "exit", ""), "3.000000 exit\n");
+}
+
+class PortLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quorvel-sim-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+
+    std::filesystem::path m_dir;
+};
+
+TEST_F(PortLinkTest, ReplacesOnlyLinksToVanishedPseudoTerminals) {
+    std::ofstream(path("file")) << "x";
+    std::filesystem::create_directory(path("folder"));
+    std::filesystem::create_symlink("/dev/pts/999999", path("stale"));
+    std::filesystem::create_symlink("/dev/null", path("device"));
+    std::filesystem::create_symlink("/dev/ttyS999999", path("dangling-elsewhere"));
+    std::filesystem::create_symlink("/dev/pts/ptmx", path("live-pts"));
+
+    EXPECT_EQ(inspectLinkSlot(path("nothing")), LinkSlot::Free);
+    EXPECT_EQ(inspectLinkSlot(path("stale")), LinkSlot::Stale);
+    for (const char* taken : {"file", "folder", "device", "dangling-elsewhere", "live-pts"}) {
+        EXPECT_EQ(inspectLinkSlot(path(taken)), LinkSlot::Taken) << taken;
+    }
+}
+
+TEST_F(PortLinkTest, PlacesItsLinkAndRemovesItOnlyWhileItIsStillItsOwn) {
+    const std::string com = path("ports/com3");
+    {
+        PortLink link(com, "/dev/pts/999998");
+        EXPECT_EQ(std::filesystem::read_symlink(com), "/dev/pts/999998");
+    }
+    EXPECT_FALSE(std::filesystem::is_symlink(com));
+
+    {
+        PortLink link(com, "/dev/pts/999998");
+        // Someone points the port elsewhere while the simulator runs: that link is not ours.
+        std::filesystem::remove(com);
+        std::filesystem::create_symlink("/dev/null", com);
+    }
+    EXPECT_EQ(std::filesystem::read_symlink(com), "/dev/null");
+}
+
+TEST_F(PortLinkTest, RefusesATakenPlaceAndReplacesAStaleLink) {
+    const std::string com = path("com1");
+    std::ofstream(com) << "the user's own file";
+    EXPECT_THROW(PortLink(com, "/dev/pts/999998"), std::runtime_error);
+    EXPECT_TRUE(std::filesystem::is_regular_file(com));
+
+    const std::string stale = path("com2");
+    std::filesystem::create_symlink("/dev/pts/999997", stale);
+    PortLink link(stale, "/dev/pts/999996");
+    EXPECT_EQ(std::filesystem::read_symlink(stale), "/dev/pts/999996");
+}
+
+} // namespace
+} // namespace quorvel::sim
