@@ -8,15 +8,17 @@
 namespace quorvel {
 namespace {
 
-TEST(PowerQuery, IsExactlyThreeCharacters) { EXPECT_EQ(queryText(), "PC;"); }
+TEST(PowerQuery, IsExactlyThreeCharacters) {
+    EXPECT_EQ(queryText(), "PC;");
+}
 
 TEST(ReplyFields, AreFoundByPositionAlone) {
     struct Case {
         std::string reply, digits, flag;
     };
-    for (const Case& c : {Case{"PC0550;", "055", "0"}, Case{"PC0551;", "055", "1"}, Case{"XY1001;", "100", "1"},
-                          Case{"?;", "", ""}, Case{"PC05;", "05;", ""}, Case{"incomplete", "com", "p"},
-                          Case{"\rPC0500;", "C05", "0"}}) {
+    for (const Case& c :
+         {Case{"PC0550;", "055", "0"}, Case{"PC0551;", "055", "1"}, Case{"XY1001;", "100", "1"}, Case{"?;", "", ""},
+          Case{"PC05;", "05;", ""}, Case{"incomplete", "com", "p"}, Case{"\rPC0500;", "C05", "0"}}) {
         const ReplyFields fields = replyFields(c.reply);
         EXPECT_EQ(fields.digits, c.digits) << c.reply;
         EXPECT_EQ(fields.flag, c.flag) << c.reply;
@@ -25,8 +27,8 @@ TEST(ReplyFields, AreFoundByPositionAlone) {
 
 TEST(SliderRule, PadsByValueAndSwitchesRangeBetweenEightAndNine) {
     const std::pair<long long, std::optional<std::string>> cases[] = {
-        {0, "PC0000;"},  {5, "PC0500;"},   {8, "PC0800;"},   {9, "PC0091;"},      {10, "PC0101;"},
-        {50, "PC0501;"}, {99, "PC0991;"},  {100, "PC1001;"}, {101, std::nullopt}, {-1, std::nullopt},
+        {0, "PC0000;"},  {5, "PC0500;"},  {8, "PC0800;"},   {9, "PC0091;"},      {10, "PC0101;"},
+        {50, "PC0501;"}, {99, "PC0991;"}, {100, "PC1001;"}, {101, std::nullopt}, {-1, std::nullopt},
     };
     for (const auto& [watts, command] : cases) {
         EXPECT_EQ(sliderCommand(watts), command) << watts;
@@ -35,10 +37,11 @@ TEST(SliderRule, PadsByValueAndSwitchesRangeBetweenEightAndNine) {
 
 TEST(TypedRule, BuildsTheCommandsOfTheWorkedExamples) {
     const std::pair<std::string, std::optional<std::string>> cases[] = {
-        {"0.5", "PC0050;"},  {"5", "PC0500;"},    {"8.9", "PC0890;"},   {"9", "PC0091;"},      {"09", "PC0091;"},
-        {"50", "PC0501;"},   {"100", "PC1001;"},  {"0", "PC0000;"},     {"0.0", "PC0000;"},    {"009", "PC0091;"},
-        {"5.5", "PC0550;"},  {"101", std::nullopt}, {".5", std::nullopt}, {"5.25", std::nullopt}, {"05", std::nullopt},
-        {"50.0", std::nullopt}, {"120", std::nullopt}, {"-5", std::nullopt},
+        {"0.5", "PC0050;"},    {"5", "PC0500;"},       {"8.9", "PC0890;"},   {"9", "PC0091;"},
+        {"09", "PC0091;"},     {"50", "PC0501;"},      {"100", "PC1001;"},   {"0", "PC0000;"},
+        {"0.0", "PC0000;"},    {"009", "PC0091;"},     {"5.5", "PC0550;"},   {"101", std::nullopt},
+        {".5", std::nullopt},  {"5.25", std::nullopt}, {"05", std::nullopt}, {"50.0", std::nullopt},
+        {"120", std::nullopt}, {"-5", std::nullopt},
     };
     for (const auto& [typed, command] : cases) {
         EXPECT_EQ(typedCommand(typed), command) << typed;

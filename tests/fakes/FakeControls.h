@@ -22,11 +22,15 @@ namespace quorvel::fakes {
 class FakeLamp : public Lamp {
 public:
     void setFillColor(Color color) override {
+        if (fails) {
+            throw RunTimeError(err::kInternalError, "Lamp cannot be drawn");
+        }
         this->color = color;
         history.push_back(color);
     }
     Color color = kButtonFace;
     std::vector<Color> history;
+    bool fails = false; // lets a test reach the error report of a handler that only sets a colour
 };
 
 class FakeMenuItem : public MenuItem {

@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,15 @@ public:
         std::string prompt;
         int style;
         std::optional<std::string> title;
+        bool operator==(const Message&) const = default;
+        friend std::ostream& operator<<(std::ostream& os, const Message& m) {
+            return os << "{\"" << m.prompt << "\", " << m.style << ", "
+                      << (m.title ? "\"" + *m.title + "\"" : "no title") << "}";
+        }
     };
+    // What an information box (style 64, the application title) records.
+    static Message information(const std::string& text) { return {text, 64, std::nullopt}; }
+
     struct Input {
         std::string prompt;
         std::string title;

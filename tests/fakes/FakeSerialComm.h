@@ -51,6 +51,9 @@ public:
         if (!open && refuseWritesWhenClosed) {
             throw RunTimeError(err::kPortNotOpen, "Operation valid only when the port is open");
         }
+        if (writesFail) {
+            throw RunTimeError(err::kPortIoFailed, "Write to the port failed");
+        }
         written.push_back(text);
     }
     std::string input() override {
@@ -68,6 +71,7 @@ public:
     bool rts = true;
     bool dtr = true;
     bool refuseWritesWhenClosed = true;
+    bool writesFail = false; // an open port whose writes fail, as when the cable is pulled
     std::set<std::int16_t> invalidPorts;
     std::set<std::int16_t> busyPorts;
     std::vector<std::int16_t> openedPorts;

@@ -9,7 +9,11 @@
 #include "tests/fakes/FakeSettingsStore.h"
 
 #include <array>
+#include <initializer_list>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace quorvel::fakes {
 
@@ -56,14 +60,39 @@ struct FormHarness {
 
     std::string lastMessage() const { return dialogs.messages.empty() ? "<none>" : dialogs.messages.back().prompt; }
 
+    // Starts the window from the given stored settings, then forgets what start-up did to the fakes,
+    // so that a test sees only what its own events do.
+    void start(std::initializer_list<std::pair<std::string, std::string>> stored = {}) {
+        for (const auto& [key, value] : stored) {
+            settings.set(key, value);
+        }
+        form.Form_Load();
+        forget();
+    }
+
+    void forget() {
+        dialogs.messages.clear();
+        dialogs.inputs.clear();
+        settings.saves.clear();
+        comm.written.clear();
+        comm.log.clear();
+        slider.calls.clear();
+        shpPAEnabled.history.clear();
+        shpK3Con.history.clear();
+        window.calls.clear();
+        tmrPoll.restarts = 0;
+        tmrK3Con.restarts = 0;
+        cmdPoll.focusCount = 0;
+    }
+
 private:
     Form1Controls controls() {
         std::array<MenuItem*, 16> items{};
         for (std::size_t i = 0; i < items.size(); ++i) {
             items.at(i) = &mnuCom.at(i);
         }
-        return Form1Controls{window,   app,    dialogs,      settings, clock,   comm,    tmrPoll, tmrK3Con,
-                             slider,   txtTxPwr, shpPAEnabled, shpK3Con, cmdPoll, cmdExit, items,   mnuPoll};
+        return Form1Controls{window, app,      dialogs,      settings, clock,   comm,    tmrPoll, tmrK3Con,
+                             slider, txtTxPwr, shpPAEnabled, shpK3Con, cmdPoll, cmdExit, items,   mnuPoll};
     }
 };
 
