@@ -1,0 +1,64 @@
+#!/usr/bin/env python3
+"""What a real serial line does to the program: replies in pieces, a busy radio, a pulled cable.
+
+None of these is the user's fault, so none of them may put a message box in front of the user.
+"""
+
+import sys
+import time
+
+from quorvel_e2e import GREEN, LINK_LAMP, PA_LAMP, RED, check, run, wait_until
+
+WATCHDOG_S = 11.0
+
+
+def quiet_for_queries(session, sim, count):
+    """Waits for count more queries, checking all the while that no message box appears."""
+    since = time.monotonic()
+    wait_until(lambda: session.check_no_message_box() and len(sim.queries(since=since)) >= count, 15,
+               f"{count} queries without a message box", interval=0.2)
+
+
+def reply_split_over_two_reads_is_shown(session):
+    sim = session.start_panel("--split", port=3)
+    quiet_for_queries(session, sim, 6)
+    replies = sim.exchanges("tx", "PC0501;")
+    check(len(replies) >= 5, f"the simulator answered in pieces: {len(replies)} replies")
+    # The PA lamp turns green only from a reply framed whole: "PC0" and "501;" alone show nothing.
+    session.wait_for_lamp(PA_LAMP, GREEN, 3, "PA lamp")
+    session.wait_for_lamp(LINK_LAMP, GREEN, 3, "link lamp")
+    session.check_no_message_box()
+
+
+def busy_radio_keeps_the_link_alive_and_shows_nothing(session):
+    sim = session.start_panel("--busy", port=3)
+    quiet_for_queries(session, sim, 6)
+    check(len(sim.exchanges("tx", "?;")) >= 5, "the radio answered '?;'")
+    # Every answer is a sign of life, but "?;" carries no power to show.
+    session.wait_for_lamp(LINK_LAMP, GREEN, 3, "link lamp")
+    check(session.lamp(PA_LAMP) not in (GREEN, RED), f"PA lamp shows {session.lamp(PA_LAMP)} without a reply")
+    session.check_no_message_box()
+
+
+def unplugged_radio_turns_the_link_red_without_a_message_flood(session):
+    sim = session.start_panel("--unplug-after", "3", port=3)
+    session.wait_for_lamp(LINK_LAMP, GREEN, 5, "link lamp")
+    sim.wait_for("unplugged", timeout=10)
+    last_reply = sim.exchanges("tx")[-1].time
+
+    deadline = last_reply + WATCHDOG_S + 1.5
+    wait_until(lambda: session.check_no_message_box() and session.lamp(LINK_LAMP) == RED,
+               deadline - time.monotonic(), "the link lamp to turn red", interval=0.2)
+    check(time.monotonic() - last_reply >= WATCHDOG_S - 1.0, "red only once the watchdog ran out")
+
+    # The program goes on without the port, and stays quiet about it.
+    check(session.program.poll() is None, "the program is still running")
+    quiet_until = time.monotonic() + 2.0
+    wait_until(lambda: session.check_no_message_box() and time.monotonic() >= quiet_until, 5,
+               "two quiet seconds", interval=0.2)
+
+
+if __name__ == "__main__":
+    sys.exit(run("line-trouble", [reply_split_over_two_reads_is_shown,
+                                  busy_radio_keeps_the_link_alive_and_shows_nothing,
+                                  unplugged_radio_turns_the_link_red_without_a_message_flood]))

@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""Polling, the two lamps, the link watchdog, and Exit remembering the settings and the place."""
+
+import sys
+import time
+
+from quorvel_e2e import (EXIT_BUTTON, GREEN, LINK_LAMP, PA_LAMP, RED, TWIPS_PER_PIXEL, check, run,
+                         wait_until)
+
+WATCHDOG_S = 11.0
+
+
+def polls_from_the_stored_port_and_exit_remembers_everything(session):
+    # Given a stored Com3 and a radio there reporting 50 W in the high range.
+    sim = session.start_panel(port=3)
+
+    # Then it polls at the default 500 ms: at least 6 queries in any 4 s.
+    first = sim.wait_for_queries(1, timeout=10)[0].time
+    sim.wait_for_queries(1, since=first + 4.0, timeout=10)
+    count = len(sim.queries(since=first, until=first + 4.0))
+    check(6 <= count <= 10, f"{count} queries in 4 s at 500 ms")
+    check(not sim.set_commands(), f"only queries sent: {sim.set_commands()}")
+
+    # And both lamps show the reply: a live link, the high range.
+    session.wait_for_lamp(LINK_LAMP, GREEN, 5, "link lamp")
+    session.wait_for_lamp(PA_LAMP, GREEN, 5, "PA lamp")
+
+    # When the user moves the window and leaves with Exit.
+    wid = session.main_window[0]
+    session.x("xdotool", "windowmove", "--sync", wid, "210", "135")
+    moved = wait_until(lambda: session.geometry()[:2] == (210, 135) and session.geometry(), 5, "the window to move")
+    session.click(EXIT_BUTTON)
+    status = session.wait_for_exit()
+    check(status == 0, f"Exit ends the program normally, not with status {status}")
+
+    # Then the store holds the position in twips and the polling settings and port as they were.
+    stored = session.settings()
+    for key, value in {"poll": "1", "polltime": "500", "port": "3"}.items():
+        check(stored.get(key) == value, f'"{key}" stored as {stored.get(key)!r}, expected {value!r}')
+    for key, pixels in (("FormLeft", moved[0]), ("FormTop", moved[1])):
+        check(key in stored, f'"{key}" stored')
+        twips = float(stored[key])
+        check(abs(twips / TWIPS_PER_PIXEL - pixels) <= 1, f'"{key}" = {stored[key]} twips for {pixels} px')
+
+    # And the next start puts the window back where it was.
+    session.start_program()
+    check(session.geometry() == moved, f"window at {session.geometry()} after the restart, was {moved}")
+
+
+def link_lamp_turns_red_when_the_radio_falls_silent(session):
+    sim = session.start_panel("--silent-after", "3", port=3)
+    session.wait_for_lamp(LINK_LAMP, GREEN, 5, "link lamp")
+    sim.wait_for("silent", timeout=10)
+    last_reply = sim.exchanges("tx")[-1].time
+
+    # Queries keep going out; no reply comes back; after the watchdog's 11 s the lamp is red.
+    session.wait_for_lamp(LINK_LAMP, RED, last_reply + WATCHDOG_S + 1.5 - time.monotonic(), "link lamp")
+    red_after = time.monotonic() - last_reply
+    check(red_after >= WATCHDOG_S - 1.0, f"red {red_after:.1f} s after the last reply, before the watchdog's time")
+    check(len(sim.queries(since=last_reply)) >= 15, "polling goes on while the radio is silent")
+    check(session.lamp(PA_LAMP) == GREEN, "the PA lamp keeps the last reported range")
+    session.check_no_message_box()
+
+
+if __name__ == "__main__":
+    sys.exit(run("polling", [polls_from_the_stored_port_and_exit_remembers_everything,
+                             link_lamp_turns_red_when_the_radio_falls_silent]))

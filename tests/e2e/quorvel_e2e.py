@@ -1,0 +1,449 @@
+"""Shared machinery of the end-to-end tests.
+
+Each test runs the real quorvel executable in its own Xvfb server, with HOME and
+XDG_CONFIG_HOME pointing into a private temporary folder, against its own quorvel-sim linked as
+a Com port in that folder. xdotool drives the window; lamp colours are read from the screen.
+Every wait polls with a deadline. Every process a test starts is stopped when it ends, whether
+it passed or not.
+"""
+
+import os
+import re
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import traceback
+
+TWIPS_PER_PIXEL = 15  # at 96 dpi
+CLIENT_WIDTH = 2775 // TWIPS_PER_PIXEL
+CLIENT_HEIGHT = 2595 // TWIPS_PER_PIXEL
+
+# (left, top, width, height) in twips, from the top-left corner of the client area.
+PA_LAMP = (960, 1080, 495, 255)
+LINK_LAMP = (960, 1920, 495, 255)
+SLIDER = (240, 120, 675, 2295)
+POWER_BOX = (1800, 120, 735, 435)
+POLL_BUTTON = (1680, 1320, 735, 495)
+EXIT_BUTTON = (1680, 1920, 735, 495)
+
+GREEN = (0, 255, 0)
+RED = (255, 0, 0)
+
+X_TOOL_TIMEOUT = 10
+
+
+class Failure(AssertionError):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_until(predicate, timeout, what, interval=0.05):
+    """Polls predicate until it returns something true; fails after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise Failure(f"timed out after {timeout:g} s waiting for {what}")
+        time.sleep(interval)
+
+
+def hold_for(predicate, duration, what, interval=0.1):
+    """Fails as soon as predicate turns false within duration seconds."""
+    deadline = time.monotonic() + duration
+    while time.monotonic() < deadline:
+        check(predicate(), f"{what} stopped holding")
+        time.sleep(interval)
+
+
+def centre(box):
+    left, top, width, height = box
+    return ((left + width / 2) / TWIPS_PER_PIXEL, (top + height / 2) / TWIPS_PER_PIXEL)
+
+
+def colour_name(rgb):
+    return {GREEN: "green", RED: "red"}.get(rgb, "rgb%s" % (rgb,))
+
+
+class Exchange:
+    __slots__ = ("time", "kind", "text")
+
+    def __init__(self, when, kind, text):
+        self.time, self.kind, self.text = when, kind, text
+
+    def __repr__(self):
+        return f"{self.time:.3f} {self.kind} {self.text}"
+
+
+class Simulator:
+    """A running quorvel-sim; its output lines are collected as they come."""
+
+    def __init__(self, process, log_path):
+        self.process = process
+        self.log_path = log_path
+        self._lock = threading.Lock()
+        self._exchanges = []
+        self._reader = threading.Thread(target=self._read, daemon=True)
+        self._reader.start()
+
+    def _read(self):
+        with open(self.log_path, "a", encoding="utf-8") as log:
+            for line in self.process.stdout:
+                log.write(line)
+                log.flush()
+                parts = line.rstrip("\n").split(" ", 2)
+                if len(parts) < 2:
+                    continue
+                try:
+                    when = float(parts[0])
+                except ValueError:
+                    continue
+                with self._lock:
+                    self._exchanges.append(Exchange(when, parts[1], parts[2] if len(parts) > 2 else ""))
+
+    def exchanges(self, kind=None, text=None, since=None, until=None):
+        with self._lock:
+            found = list(self._exchanges)
+        return [
+            e
+            for e in found
+            if (kind is None or e.kind == kind)
+            and (text is None or e.text == text)
+            and (since is None or e.time >= since)
+            and (until is None or e.time < until)
+        ]
+
+    def queries(self, since=None, until=None):
+        return self.exchanges("rx", "PC;", since, until)
+
+    def set_commands(self, since=None):
+        """Everything the program sent that was not a query."""
+        return [e.text for e in self.exchanges("rx", since=since) if e.text != "PC;"]
+
+    def wait_for(self, kind, text=None, count=1, since=None, timeout=10):
+        return wait_until(
+            lambda: len(self.exchanges(kind, text, since)) >= count and self.exchanges(kind, text, since),
+            timeout,
+            f"{count} x '{kind} {text or ''}' from the simulator",
+        )
+
+    def wait_for_queries(self, count, since=None, timeout=10):
+        return self.wait_for("rx", "PC;", count, since, timeout)
+
+
+class Session:
+    """One test's world: private folders, an Xvfb server, and the processes started in it."""
+
+    def __init__(self, quorvel, sim, name, with_display=True):
+        self.with_display = with_display
+        self.quorvel_path = quorvel
+        self.sim_path = sim
+        self.name = name
+        self.root = tempfile.mkdtemp(prefix=f"quorvel-e2e-{name}-")
+        self.home = os.path.join(self.root, "home")
+        self.config = os.path.join(self.root, "config")
+        self.ports = os.path.join(self.config, "Quorvel", "ports")
+        self.settings_file = os.path.join(self.config, "Quorvel", "Quorvel.conf")
+        self.runtime = os.path.join(self.root, "runtime")
+        for folder in (self.home, self.ports, self.runtime):
+            os.makedirs(folder, mode=0o700, exist_ok=True)
+        self._processes = []
+        self._logs = []
+        self._program_runs = 0
+        self.display = None
+        self.program = None
+        self.main_window = None
+
+    # -- lifetime --------------------------------------------------------------------------
+
+    def __enter__(self):
+        try:
+            if self.with_display:
+                self._start_xvfb()
+        except BaseException:
+            self._stop_all()
+            raise
+        return self
+
+    def __exit__(self, kind, value, tb):
+        if kind is not None:
+            self._report_failure()
+        self._stop_all()
+        shutil.rmtree(self.root, ignore_errors=True)
+        return False
+
+    def _start_xvfb(self):
+        read_end, write_end = os.pipe()
+        log = self._log_file("xvfb")
+        try:
+            process = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-dpi", "96",
+                 "-nolisten", "tcp", "-noreset"],
+                pass_fds=(write_end,), stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
+            )
+            self._processes.append(process)
+        finally:
+            os.close(write_end)
+        # Xvfb writes the number of the free display it took once it accepts clients.
+        number = b""
+        deadline = time.monotonic() + 20
+        try:
+            while not number.endswith(b"\n"):
+                remaining = deadline - time.monotonic()
+                check(remaining > 0 and process.poll() is None, "Xvfb did not start")
+                ready, _, _ = select.select([read_end], [], [], min(remaining, 0.5))
+                if ready:
+                    chunk = os.read(read_end, 16)
+                    check(chunk, "Xvfb closed its display pipe without a display number")
+                    number += chunk
+        finally:
+            os.close(read_end)
+        self.display = ":" + number.decode().strip()
+
+    def _stop_all(self):
+        for process in reversed(self._processes):
+            if process.poll() is None:
+                process.terminate()
+        for process in reversed(self._processes):
+            try:
+                process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait(timeout=5)
+        for log in self._logs:
+            log.close()
+        self._processes.clear()
+
+    def _log_file(self, stem):
+        log = open(os.path.join(self.root, stem + ".log"), "w", encoding="utf-8")
+        self._logs.append(log)
+        return log
+
+    def _report_failure(self):
+        try:
+            shot = os.path.abspath(f"e2e-{self.name}-failure.png")
+            if self.display and self.x("import", "-window", "root", shot, check_result=False) is not None:
+                print(f"screen at the failure: {shot}", file=sys.stderr)
+        except Exception:  # the report must not hide the failure itself
+            pass
+        for entry in sorted(os.listdir(self.root)):
+            if entry.endswith(".log"):
+                with open(os.path.join(self.root, entry), encoding="utf-8", errors="replace") as f:
+                    lines = f.readlines()
+                print(f"--- {entry} (last 40 lines)", file=sys.stderr)
+                sys.stderr.writelines(lines[-40:])
+
+    # -- settings --------------------------------------------------------------------------
+
+    def write_settings(self, values):
+        with open(self.settings_file, "w", encoding="utf-8") as f:
+            f.write("[settings]\n")
+            for key, value in values.items():
+                f.write(f"{key}={value}\n")
+
+    def settings(self):
+        """The [settings] group of the program's INI file, values unquoted."""
+        values = {}
+        if not os.path.exists(self.settings_file):
+            return values
+        group = None
+        with open(self.settings_file, encoding="utf-8") as f:
+            for line in f:
+                line = line.strip()
+                if line.startswith("[") and line.endswith("]"):
+                    group = line[1:-1]
+                elif group == "settings" and "=" in line:
+                    key, value = line.split("=", 1)
+                    value = value.strip()
+                    if len(value) >= 2 and value[0] == value[-1] == '"':
+                        value = value[1:-1]
+                    values[key.strip()] = value
+        return values
+
+    # -- processes -------------------------------------------------------------------------
+
+    def start_sim(self, *options, port=3):
+        """Starts a simulator as Com port; returns once its link is in place."""
+        process = subprocess.Popen(
+            [self.sim_path, "--port", str(port), "--dir", self.ports, "--quit-after", "300", *options],
+            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, text=True, bufsize=1,
+        )
+        self._processes.append(process)
+        sim = Simulator(process, os.path.join(self.root, f"sim-com{port}.log"))
+        sim.wait_for("ready", timeout=10)
+        return sim
+
+    def program_environment(self):
+        env = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "XDG_", "WAYLAND"))}
+        env.update(
+            HOME=self.home, XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.runtime, DISPLAY=self.display,
+            QT_QPA_PLATFORM="xcb",
+        )
+        return env
+
+    def start_program(self):
+        """Starts quorvel and waits for its window."""
+        self._program_runs += 1
+        log = self._log_file(f"quorvel-{self._program_runs}")
+        self.program = subprocess.Popen(
+            [self.quorvel_path], env=self.program_environment(), stdout=log, stderr=subprocess.STDOUT,
+            stdin=subprocess.DEVNULL,
+        )
+        self._processes.append(self.program)
+        self.main_window = wait_until(self._only_window, 20, "the Quorvel window")
+        # There is no window manager to hand the new window the keyboard, as a desktop would.
+        self.x("xdotool", "windowfocus", "--sync", self.main_window[0])
+        return self.program
+
+    def _only_window(self):
+        check(self.program.poll() is None, f"quorvel exited with status {self.program.returncode}")
+        windows = self.visible_windows()
+        return windows[0] if len(windows) == 1 else None
+
+    def start_panel(self, *sim_options, settings=None, port=3):
+        """The usual start: the simulator as Com port, the program told to open it, the window up."""
+        self.write_settings(settings if settings is not None else {"port": str(port)})
+        sim = self.start_sim(*sim_options, port=port)
+        self.start_program()
+        return sim
+
+    def stop_program(self):
+        if self.program.poll() is None:
+            self.program.terminate()
+            self.program.wait(timeout=10)
+
+    def wait_for_exit(self, timeout=10):
+        wait_until(lambda: self.program.poll() is not None, timeout, "quorvel to end")
+        return self.program.returncode
+
+    # -- the X server ----------------------------------------------------------------------
+
+    def x(self, *command, check_result=True, binary=False):
+        result = subprocess.run(
+            command, env=dict(os.environ, DISPLAY=self.display), capture_output=True, timeout=X_TOOL_TIMEOUT,
+            text=not binary,
+        )
+        if result.returncode != 0:
+            if check_result:
+                raise Failure(f"{' '.join(command)} failed: {result.stderr}")
+            return None
+        return result.stdout
+
+    def visible_windows(self):
+        """Visible top-level windows that carry a title, as (id, title) pairs."""
+        out = self.x("xdotool", "search", "--onlyvisible", "--name", ".", check_result=False) or ""
+        windows = []
+        for wid in out.split():
+            title = self.x("xdotool", "getwindowname", wid, check_result=False)
+            if title is not None and title.strip():
+                windows.append((wid, title.strip()))
+        return windows
+
+    def top_level_count(self):
+        """Visible top-level windows of any kind, popup menus included."""
+        out = self.x("xdotool", "search", "--onlyvisible", "--maxdepth", "1", "--class", ".*", check_result=False)
+        return len((out or "").split())
+
+    def open_menu(self, index, item):
+        """Chooses an item of a menu bar menu, both counted from 1, the way a keyboard user would."""
+        x, y, _, _ = self.geometry()
+        menu_bar_middle = round((y + self.client_origin()[1]) / 2)
+        before = self.top_level_count()
+        # The first menu's caption is at the left end of the menu bar; Right moves on from there,
+        # opening the next menu with its first item active.
+        self.x("xdotool", "mousemove", str(x + 12), str(menu_bar_middle), "click", "1")
+        wait_until(lambda: self.top_level_count() > before, 5, "the menu to open")
+        self.keys(*(["Right"] * (index - 1)), *(["Down"] * (item - 1 if index > 1 else item)), "Return")
+        wait_until(lambda: self.top_level_count() <= before or self.other_windows(), 5, "the menu to close")
+
+    def other_windows(self):
+        """Every visible titled window but the panel: message boxes, input boxes."""
+        return [w for w in self.visible_windows() if w[0] != self.main_window[0]]
+
+    def check_no_message_box(self):
+        others = self.other_windows()
+        check(not others, f"unexpected windows: {others}")
+        return True
+
+    def geometry(self, wid=None):
+        out = self.x("xdotool", "getwindowgeometry", "--shell", wid or self.main_window[0])
+        values = dict(re.findall(r"^(\w+)=(-?\d+)$", out, re.M))
+        return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def client_origin(self):
+        """Top-left corner of the client area on the screen: it sits below the menu bar."""
+        x, y, width, height = self.geometry()
+        check(width >= CLIENT_WIDTH and height > CLIENT_HEIGHT, f"unexpected window size {width}x{height}")
+        return x, y + height - CLIENT_HEIGHT
+
+    def screen_point(self, box_or_point):
+        if len(box_or_point) == 4:
+            box_or_point = centre(box_or_point)
+        cx, cy = self.client_origin()
+        return round(cx + box_or_point[0]), round(cy + box_or_point[1])
+
+    def pixel(self, x, y):
+        data = self.x("import", "-window", "root", "-crop", f"1x1+{x}+{y}", "-depth", "8", "rgb:-", binary=True)
+        check(len(data) == 3, f"could not read the pixel at {x},{y}")
+        return tuple(data)
+
+    def lamp(self, box):
+        return self.pixel(*self.screen_point(box))
+
+    def wait_for_lamp(self, box, rgb, timeout, name):
+        try:
+            return wait_until(lambda: self.lamp(box) == rgb, timeout, f"the {name} to turn {colour_name(rgb)}",
+                              interval=0.1)
+        except Failure as failure:
+            raise Failure(f"{failure}; it shows {colour_name(self.lamp(box))}") from None
+
+    def click(self, point, button=1):
+        x, y = self.screen_point(point)
+        self.x("xdotool", "mousemove", str(x), str(y), "click", str(button))
+
+    def drag(self, start, end, steps=8):
+        """Presses at start, moves to end in a few steps, releases there."""
+        x0, y0 = self.screen_point(start)
+        x1, y1 = self.screen_point(end)
+        self.x("xdotool", "mousemove", str(x0), str(y0), "mousedown", "1")
+        for i in range(1, steps + 1):
+            self.x("xdotool", "mousemove", str(round(x0 + (x1 - x0) * i / steps)),
+                   str(round(y0 + (y1 - y0) * i / steps)))
+        self.x("xdotool", "mouseup", "1")
+
+    def keys(self, *names):
+        self.x("xdotool", "key", "--clearmodifiers", *names)
+
+    def type_text(self, text):
+        self.x("xdotool", "type", "--delay", "30", text)
+
+
+def run(name, scenarios, with_display=True):
+    """The test program's main: runs each scenario with a fresh Session, reports, exits 0 or 1."""
+    if len(sys.argv) != 3:
+        print(f"usage: {sys.argv[0]} QUORVEL QUORVEL_SIM", file=sys.stderr)
+        return 2
+    quorvel, sim = sys.argv[1:3]
+    failed = 0
+    for scenario in scenarios:
+        started = time.monotonic()
+        try:
+            with Session(quorvel, sim, f"{name}-{scenario.__name__}", with_display) as session:
+                scenario(session)
+        except Exception:
+            failed += 1
+            print(f"FAIL {scenario.__name__} ({time.monotonic() - started:.1f} s)", file=sys.stderr)
+            traceback.print_exc()
+        else:
+            print(f"ok   {scenario.__name__} ({time.monotonic() - started:.1f} s)")
+    print(f"{len(scenarios) - failed} passed, {failed} failed")
+    return 1 if failed else 0
