@@ -99,6 +99,10 @@ void Simulator::onReadable() {
 }
 
 void Simulator::schedule(const std::string& reply, Clock::time_point now) {
+    if (m_pending.size() >= kMaxPending) {
+        printExchange("lost", reply);
+        return;
+    }
     // Never before an earlier reply's last piece: the line keeps the order of the replies.
     Clock::time_point due = now + m_options.delay;
     if (!m_pending.empty()) {

@@ -8,6 +8,7 @@
 #include "sim/StopSignals.h"
 
 #include <chrono>
+#include <cstddef>
 #include <deque>
 #include <optional>
 #include <string>
@@ -22,6 +23,8 @@ public:
 
     // Gap between the two writes of a split reply; long enough that the program reads them apart.
     static constexpr auto kSplitPause = std::chrono::milliseconds{50};
+    // Replies waiting for their delay; a program that floods a slow radio loses the excess.
+    static constexpr std::size_t kMaxPending = 256;
 
     Simulator(const SimOptions& options, const std::string& mappingDir); // throws std::runtime_error
 
