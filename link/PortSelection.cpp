@@ -14,7 +14,9 @@ void Form1::mnuCom_Click(int n) {
     });
 }
 
-void Form1::SetPort(std::string port) {
+// Its own copy of the text: the message boxes below run a nested event loop, and the caller's text
+// must not change under it whatever runs meanwhile.
+void Form1::SetPort(std::string port) { // NOLINT(performance-unnecessary-value-param)
     const auto untickAll = [this] {
         for (int i = 1; i <= kPortCount; ++i) {
             Controls("mnuCom" + std::to_string(i))->setChecked(false);
