@@ -1,0 +1,5 @@
+#include "qt/RunQuorvel.h"
+
+int main(int argc, char** argv) {
+    return quorvel::runQuorvel(argc, argv);
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "panel/Form1.h"
+#include "panel/Window.h"
+#include "qt/EventGate.h"
+#include "qt/QtApplicationTitle.h"
+#include "qt/QtDialogs.h"
+#include "qt/QtTimer.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+namespace quorvel {
+
+class QtLamp;
+class QtMenuItem;
+class QtPushButton;
+class QtSlider;
+class QtTextBox;
+
+// The program's one window: the real controls laid out at their design positions, the two timers,
+// the application title and the boxes, and the Form1 that handles their events. Every event goes
+// to Form1 through the window's EventGate, one at a time. Controls carry their design names as
+// object names ("sldTxPwr", "mnuCom7", "tmrPoll" ...).
+class QtMainWindow : public QMainWindow, public Window {
+    Q_OBJECT
+public:
+    QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clock, QWidget* parent = nullptr);
+    ~QtMainWindow() override;
+
+    QtMainWindow(const QtMainWindow&) = delete;
+    QtMainWindow& operator=(const QtMainWindow&) = delete;
+
+    // Window: positions of the frame in twips at the screen's logical DPI.
+    double left() const override;
+    double top() const override;
+    void setLeft(double twips) override;
+    void setTop(double twips) override;
+    void endProgram() override;
+
+    // The window's Load event; the program runs it before the window is first shown.
+    void load();
+    // The serial component's receive event.
+    void deliverOnComm();
+
+    Form1& form() { return *m_form; }
+    EventGate& gate() { return m_gate; }
+    QtDialogs& dialogs() { return m_dialogs; }
+    const QtApplicationTitle& appTitle() const { return m_appTitle; }
+
+signals:
+    // Exit has run to its end; the program is to stop now.
+    void programEnded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildClientArea();
+    void connectEvents();
+    template <typename Sender, typename Signal>
+    void forwardUserEvent(Sender* sender, Signal signal, void (Form1::*handler)());
+
+    QtApplicationTitle m_appTitle;
+    QtDialogs m_dialogs;
+    EventGate m_gate;
+
+    QtTimer* m_tmrPoll = nullptr;
+    QtTimer* m_tmrK3Con = nullptr;
+    QtSlider* m_sldTxPwr = nullptr;
+    QtTextBox* m_txtTxPwr = nullptr;
+    QtLamp* m_shpPAEnabled = nullptr;
+    QtLamp* m_shpK3Con = nullptr;
+    QtPushButton* m_cmdPoll = nullptr;
+    QtPushButton* m_cmdExit = nullptr;
+    std::array<QtMenuItem*, 16> m_mnuCom{};
+    QtMenuItem* m_mnuPoll = nullptr;
+    QAction* m_mnuInterval = nullptr;
+    QAction* m_mnuHelpAbout = nullptr;
+
+    std::unique_ptr<Form1> m_form;
+};
+
+} // namespace quorvel

@@ -1,0 +1,50 @@
+#include "qt/QtSlider.h"
+
+#include <QMouseEvent>
+
+namespace quorvel {
+
+QtSlider::QtSlider(QWidget* parent) : QSlider(Qt::Vertical, parent) {
+    setTickPosition(QSlider::TicksRight);
+}
+
+void QtSlider::setMax(std::int32_t max) {
+    setMaximum(max);
+}
+
+void QtSlider::setTickFrequency(std::int32_t frequency) {
+    setTickInterval(frequency);
+}
+
+void QtSlider::setLargeChange(std::int32_t change) {
+    setPageStep(change);
+}
+
+void QtSlider::setSmallChange(std::int32_t change) {
+    setSingleStep(change);
+}
+
+std::int32_t QtSlider::value() const {
+    return QSlider::value();
+}
+
+void QtSlider::setValue(std::int32_t value) {
+    QSlider::setValue(value);
+}
+
+void QtSlider::setToolTipText(const std::string& text) {
+    setToolTip(QString::fromStdString(text));
+}
+
+// A double click arrives as a press of its own (QWidget's default), so each press has its release.
+void QtSlider::mousePressEvent(QMouseEvent* event) {
+    QSlider::mousePressEvent(event);
+    emit mouseDown();
+}
+
+void QtSlider::mouseReleaseEvent(QMouseEvent* event) {
+    QSlider::mouseReleaseEvent(event);
+    emit mouseUp();
+}
+
+} // namespace quorvel

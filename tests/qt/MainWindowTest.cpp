@@ -1,0 +1,275 @@
+// The window as created: layout, menus, focus, lamps, timers, caption and icon; and the two ways
+// the program ends.
+
+#include "qt/QtLamp.h"
+#include "qt/QtTextBox.h"
+#include "tests/qt/WindowFixture.h"
+
+#include <QAbstractButton>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QWindow>
+
+#include <cmath>
+
+using namespace quorvel;
+using quorvel::testing::WindowFixture;
+
+namespace {
+int pixels(int twips, int dpi) {
+    return static_cast<int>(std::lround(twips * dpi / 1440.0));
+}
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void controlGeometry_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twips");
+        QTest::addColumn<QRect>("at96dpi");
+        QTest::newRow("slider") << "sldTxPwr" << QRect(240, 120, 675, 2295) << QRect(16, 8, 45, 153);
+        QTest::newRow("power label") << "lblTxPwr" << QRect(960, 240, 735, 255) << QRect(64, 16, 49, 17);
+        QTest::newRow("power box") << "txtTxPwr" << QRect(1800, 120, 735, 435) << QRect(120, 8, 49, 29);
+        QTest::newRow("PA label") << "Label1" << QRect(960, 720, 495, 255) << QRect(64, 48, 33, 17);
+        QTest::newRow("PA lamp") << "shpPAEnabled" << QRect(960, 1080, 495, 255) << QRect(64, 72, 33, 17);
+        QTest::newRow("Poll") << "cmdPoll" << QRect(1680, 1320, 735, 495) << QRect(112, 88, 49, 33);
+        QTest::newRow("link label") << "Label2" << QRect(960, 1560, 735, 255) << QRect(64, 104, 49, 17);
+        QTest::newRow("link lamp") << "shpK3Con" << QRect(960, 1920, 495, 255) << QRect(64, 128, 33, 17);
+        QTest::newRow("Exit") << "cmdExit" << QRect(1680, 1920, 735, 495) << QRect(112, 128, 49, 33);
+        QTest::newRow("client area") << "client" << QRect(0, 0, 2775, 2595) << QRect(0, 0, 185, 173);
+    }
+
+    void controlGeometry() {
+        QFETCH(QString, name);
+        QFETCH(QRect, twips);
+        QFETCH(QRect, at96dpi);
+        WindowFixture f;
+        QWidget* control = f.window.findChild<QWidget*>(name);
+        QVERIFY(control != nullptr);
+        const int dpiX = control->logicalDpiX();
+        const int dpiY = control->logicalDpiY();
+        QRect expected(pixels(twips.x(), dpiX), pixels(twips.y(), dpiY), pixels(twips.width(), dpiX),
+                       pixels(twips.height(), dpiY));
+        if (dpiX == 96 && dpiY == 96) {
+            QCOMPARE(expected, at96dpi);
+        }
+        if (name == "client") {
+            expected.moveTopLeft(control->pos()); // below the menu bar
+        }
+        QCOMPARE(control->geometry(), expected);
+    }
+
+    // The client area keeps its size under the menu bar, and the menu bar does not widen the window.
+    void windowIsTheClientAreaPlusTheMenuBar() {
+        WindowFixture f;
+        QVERIFY(f.showActive());
+        const QWidget* client = f.find<QWidget>("client");
+        QCOMPARE(client->pos(), QPoint(0, f.window.menuBar()->height()));
+        QCOMPARE(f.window.size(), QSize(client->width(), f.window.menuBar()->height() + client->height()));
+        QCOMPARE(f.window.minimumSize(), f.window.maximumSize());
+    }
+
+    void captionIsTheProductNameOnly() {
+        WindowFixture f;
+        f.load();
+        QVERIFY(f.showActive());
+        QCOMPARE(f.window.windowTitle(), QString("Quorvel"));
+        QCOMPARE(f.window.windowHandle()->title(), QString("Quorvel"));
+    }
+
+    void iconHasThreeSizes() {
+        WindowFixture f;
+        const QList<QSize> sizes = f.window.windowIcon().availableSizes();
+        for (const int size : {16, 32, 48}) {
+            QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString("no %1 px image").arg(size)));
+            QVERIFY(!f.window.windowIcon().pixmap(QSize(size, size)).isNull());
+        }
+    }
+
+    void menusInOrderWithNoTicksOrShortcuts() {
+        WindowFixture f;
+        QStringList titles;
+        QStringList items;
+        for (QAction* top : f.window.menuBar()->actions()) {
+            titles << top->text();
+            QVERIFY(top->shortcut().isEmpty());
+            for (QAction* item : top->menu()->actions()) {
+                items << top->text() + ">" + item->text();
+                QVERIFY2(!item->isSeparator(), qPrintable(item->text()));
+                QVERIFY2(!item->isChecked(), qPrintable(item->text()));
+                QVERIFY2(item->shortcut().isEmpty(), qPrintable(item->text()));
+                QVERIFY2(!item->text().contains('&'), qPrintable(item->text()));
+                QVERIFY(item->isEnabled() && item->isVisible());
+            }
+        }
+        QCOMPARE(titles, (QStringList{"Com Port", "Settings", "Help"}));
+        QStringList expected;
+        for (int n = 1; n <= 16; ++n) {
+            expected << QString("Com Port>Com%1").arg(n);
+        }
+        expected << "Settings>Polling Enabled"
+                 << "Settings>Polling Interval"
+                 << "Help>About";
+        QCOMPARE(items, expected);
+        QCOMPARE(f.find<QAction>("mnuCom16")->text(), QString("Com16"));
+    }
+
+    void captionsAndDesignProperties() {
+        WindowFixture f;
+        QCOMPARE(f.find<QLabel>("lblTxPwr")->text(), QString("K3 Power"));
+        QCOMPARE(f.find<QLabel>("Label1")->text(), QString("PA On"));
+        QCOMPARE(f.find<QLabel>("Label2")->text(), QString("K3 Con"));
+        QCOMPARE(f.find<QAbstractButton>("cmdPoll")->text(), QString("&Poll"));
+        QCOMPARE(f.find<QAbstractButton>("cmdExit")->text(), QString("&Exit"));
+
+        const QSlider* slider = f.find<QSlider>("sldTxPwr");
+        QCOMPARE(slider->orientation(), Qt::Vertical);
+        QVERIFY(!slider->invertedAppearance()); // minimum at the bottom
+        QCOMPARE(slider->minimum(), 0);
+        QCOMPARE(slider->maximum(), 100);
+        QCOMPARE(slider->tickInterval(), 10);
+        QCOMPARE(slider->pageStep(), 1);
+        QCOMPARE(slider->singleStep(), 1);
+        QCOMPARE(slider->value(), 0);
+        QVERIFY(slider->toolTip().isEmpty());
+
+        const QLineEdit* box = f.find<QLineEdit>("txtTxPwr");
+        QVERIFY(box->text().isEmpty());
+        QCOMPARE(box->font().family(), QString("Arial"));
+        QCOMPARE(box->font().pointSize(), 18);
+        QCOMPARE(box->font().weight(), QFont::Normal);
+        QVERIFY(!box->font().italic());
+        QCOMPARE(box->palette().color(QPalette::Active, QPalette::Base), QColor(0, 255, 0));
+        QCOMPARE(box->palette().color(QPalette::Active, QPalette::Text), QColor(0, 0, 0));
+        QCOMPARE(box->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+        QVERIFY(box->maxLength() > 32767);
+    }
+
+    // The captions are stepped down to fit when the desktop font is wider than the classic one.
+    void captionsFitTheirBoxes() {
+        WindowFixture f;
+        for (const char* name : {"lblTxPwr", "Label1", "Label2"}) {
+            const QLabel* label = f.find<QLabel>(name);
+            QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width(), name);
+        }
+    }
+
+    void focusStartsOnPollAndTabGoesRound() {
+        WindowFixture f;
+        QVERIFY(f.showActive());
+        QCOMPARE(QApplication::focusWidget(), f.find<QWidget>("cmdPoll"));
+        QStringList visited;
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited, (QStringList{"cmdExit", "sldTxPwr", "txtTxPwr", "cmdPoll"}));
+    }
+
+    void labelsAndLampsNeverTakeFocus() {
+        WindowFixture f;
+        for (const char* name : {"lblTxPwr", "Label1", "Label2", "shpPAEnabled", "shpK3Con"}) {
+            QCOMPARE(f.find<QWidget>(name)->focusPolicy(), Qt::NoFocus);
+        }
+        QVERIFY(f.find<QWidget>("shpK3Con")->testAttribute(Qt::WA_TransparentForMouseEvents));
+    }
+
+    void lampShowsItsFillColour_data() {
+        QTest::addColumn<QString>("lamp");
+        QTest::addColumn<bool>("set");
+        QTest::addColumn<quint32>("color");
+        QTest::addColumn<QColor>("expected"); // invalid: the palette's button face
+        for (const char* lamp : {"shpPAEnabled", "shpK3Con"}) {
+            QTest::addRow("%s initially", lamp) << lamp << false << quint32{0} << QColor();
+            QTest::addRow("%s green", lamp) << lamp << true << quint32{kGreen} << QColor(0, 255, 0);
+            QTest::addRow("%s red", lamp) << lamp << true << quint32{kRed} << QColor(255, 0, 0);
+            QTest::addRow("%s button face", lamp) << lamp << true << quint32{kButtonFace} << QColor();
+        }
+    }
+
+    void lampShowsItsFillColour() {
+        QFETCH(QString, lamp);
+        QFETCH(bool, set);
+        QFETCH(quint32, color);
+        QFETCH(QColor, expected);
+        WindowFixture f;
+        auto* shape = f.window.findChild<QtLamp*>(lamp);
+        if (set) {
+            shape->setFillColor(kGreen == color ? kRed : kGreen); // so each row really changes it
+            shape->setFillColor(color);
+        }
+        if (!expected.isValid()) {
+            expected = shape->palette().color(QPalette::Active, QPalette::Button);
+        }
+        QCOMPARE(shape->shownColor(), expected);
+        const QImage painted = shape->grab().toImage();
+        QCOMPARE(painted.pixelColor(painted.width() / 2, painted.height() / 2), expected);
+    }
+
+    void timersRunAtTheirDesignValues() {
+        WindowFixture f;
+        QCOMPARE(f.tmrPoll().interval(), std::chrono::milliseconds{500});
+        QVERIFY(f.tmrPoll().enabled());
+        QVERIFY(f.tmrPoll().qtimer().isActive());
+        QCOMPARE(f.tmrPoll().qtimer().interval(), 500);
+        QCOMPARE(f.tmrK3Con().interval(), std::chrono::milliseconds{11000});
+        QVERIFY(f.tmrK3Con().enabled());
+        QVERIFY(f.tmrK3Con().qtimer().isActive());
+        QCOMPARE(f.tmrK3Con().qtimer().interval(), 11000);
+    }
+
+    void timerIntervalZeroMeansNoTicks() {
+        WindowFixture f;
+        f.tmrPoll().setInterval(0);
+        QVERIFY(f.tmrPoll().enabled());
+        QVERIFY(!f.tmrPoll().qtimer().isActive());
+        f.tmrPoll().setInterval(750);
+        QVERIFY(f.tmrPoll().qtimer().isActive());
+        QCOMPARE(f.tmrPoll().qtimer().interval(), 750);
+        f.tmrPoll().setEnabled(false);
+        QVERIFY(!f.tmrPoll().qtimer().isActive());
+    }
+
+    // Exit: the port closed, the position saved, the program told to end.
+    void exitSavesThePositionAndEndsTheProgram() {
+        WindowFixture f;
+        f.loadWithPortOpen();
+        f.window.setLeft(1500);
+        f.window.setTop(3000);
+        QSignalSpy ended(&f.window, &QtMainWindow::programEnded);
+        f.find<QAbstractButton>("cmdExit")->click();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!f.comm.open);
+        QCOMPARE(f.settings.get("FormLeft"), std::string("1500"));
+        QCOMPARE(f.settings.get("FormTop"), std::string("3000"));
+        QVERIFY(f.window.gate().closed());
+    }
+
+    // Closing by the frame runs no handler: nothing saved, nothing sent, even with the power box
+    // holding the focus.
+    void closingByTheFrameRunsNoHandler() {
+        WindowFixture f;
+        f.loadWithPortOpen();
+        QVERIFY(f.showActive());
+        f.find<QLineEdit>("txtTxPwr")->setText("50");
+        f.find<QWidget>("txtTxPwr")->setFocus(Qt::TabFocusReason);
+        QSignalSpy ended(&f.window, &QtMainWindow::programEnded);
+        const std::size_t savesBefore = f.settings.saves.size();
+
+        QVERIFY(f.window.close());
+        QCOMPARE(f.settings.saves.size(), savesBefore);
+        QCOMPARE(f.setCommands(), std::vector<std::string>{});
+        QVERIFY(f.comm.open);
+        QCOMPARE(ended.count(), 0);
+        QVERIFY(f.window.gate().closed());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,202 @@
+// The power box under a real keyboard and focus: Enter commits by moving the focus, Tab selects,
+// and a box or menu opening over the window is no focus change.
+
+#include "qt/QtTextBox.h"
+#include "tests/qt/WindowFixture.h"
+
+#include <QAbstractButton>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTimer>
+
+using namespace quorvel;
+using quorvel::testing::WindowFixture;
+
+namespace {
+
+// Puts the focus in the box the way a user does with Tab (from the slider before it).
+void tabInto(WindowFixture& f) {
+    f.find<QWidget>("sldTxPwr")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(f.find<QWidget>("sldTxPwr"), Qt::Key_Tab);
+}
+
+// Start-up with polling on and the port open, the window shown, and the user tabbed into the box;
+// null when the window could not be shown.
+QtTextBox* startTyping(WindowFixture& f) {
+    f.loadWithPortOpen();
+    if (!f.showActive()) {
+        return nullptr;
+    }
+    tabInto(f);
+    return f.find<QtTextBox>("txtTxPwr");
+}
+
+} // namespace
+
+class PowerBoxEventsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void enterCommitsByMovingTheFocusToPoll_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::newRow("Return") << Qt::Key_Return << Qt::KeyboardModifiers{};
+        QTest::newRow("keypad Enter") << Qt::Key_Enter << Qt::KeyboardModifiers{Qt::KeypadModifier};
+    }
+
+    void enterCommitsByMovingTheFocusToPoll() {
+        QFETCH(Qt::Key, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        WindowFixture f;
+        QtTextBox* box = startTyping(f);
+        QVERIFY(box != nullptr);
+        QCOMPARE(QApplication::focusWidget(), box);
+        QVERIFY(!f.tmrPoll().enabled());
+
+        QTest::keyClicks(box, "5");
+        QTest::keyClick(box, key, modifiers);
+
+        QCOMPARE(QApplication::focusWidget(), f.find<QWidget>("cmdPoll"));
+        QCOMPARE(box->QLineEdit::text(), QString("5"));
+        QCOMPARE(f.setCommands(), std::vector<std::string>{"PC0500;"});
+        QVERIFY(f.tmrPoll().enabled());
+        QCOMPARE(f.boxes.size(), std::size_t{1}); // start-up's "no port" message only
+    }
+
+    void typedKeysReachTheBoxUnchanged() {
+        WindowFixture f;
+        QtTextBox* box = startTyping(f);
+        QVERIFY(box != nullptr);
+        QTest::keyClicks(box, "a5. -x");
+        QCOMPARE(box->QLineEdit::text(), QString("a5. -x"));
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QCOMPARE(box->QLineEdit::text(), QString("a5. -"));
+        QCOMPARE(QApplication::focusWidget(), box);
+        QCOMPARE(f.setCommands(), std::vector<std::string>{});
+    }
+
+    // Tab into the box selects all of it, so typing replaces the shown power.
+    void tabSelectsTheWholeText() {
+        WindowFixture f;
+        f.loadWithPortOpen();
+        QVERIFY(f.showActive());
+        f.comm.receive("PC0551;");
+        f.window.deliverOnComm();
+        auto* box = f.find<QtTextBox>("txtTxPwr");
+        QCOMPARE(box->QLineEdit::text(), QString("55"));
+        tabInto(f);
+        QCOMPARE(box->selectedText(), QString("55"));
+        QTest::keyClicks(box, "7");
+        QCOMPARE(box->QLineEdit::text(), QString("7"));
+    }
+
+    // Selection start and length count characters, not UTF-16 units.
+    void selectionCountsCharacters() {
+        WindowFixture f;
+        auto* box = f.find<QtTextBox>("txtTxPwr");
+        TextBox& core = *box;
+        core.setText("a\xF0\x9F\x93\xBB"
+                     "bc"); // a, a radio emoji (two UTF-16 units), b, c
+        core.setSelStart(1);
+        core.setSelLength(2);
+        QCOMPARE(box->selectedText(), QString::fromUtf8("\xF0\x9F\x93\xBB"
+                                                        "b"));
+        core.setSelStart(0);
+        core.setSelLength(99);
+        QCOMPARE(box->selectedText(), box->QLineEdit::text());
+    }
+
+    // Leaving the box with the mouse: LostFocus sends the entry, then the click polls.
+    void clickOnPollLeavesTheBoxFirst() {
+        WindowFixture f;
+        QtTextBox* box = startTyping(f);
+        QVERIFY(box != nullptr);
+        QTest::keyClicks(box, "50");
+        auto* poll = f.find<QWidget>("cmdPoll");
+        QTest::mouseClick(poll, Qt::LeftButton, {}, poll->rect().center());
+        QCOMPARE(f.comm.written, (std::vector<std::string>{"PC0501;", "PC;"}));
+    }
+
+    // A message box over the window takes the focus away and gives it back: the box neither
+    // loses nor gains it, so nothing is sent and polling stays paused.
+    void messageBoxOverTheWindowIsNoFocusChange() {
+        WindowFixture f;
+        QtTextBox* box = startTyping(f);
+        QVERIFY(box != nullptr);
+        QTest::keyClicks(box, "50");
+        QSignalSpy got(box, &QtTextBox::gotFocus);
+        QSignalSpy lost(box, &QtTextBox::lostFocus);
+        f.window.dialogs().setAnswerer(nullptr);
+
+        bool boxWasActive = false;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (shown != nullptr && QApplication::activeWindow() == shown) {
+                boxWasActive = true;
+                closer.stop();
+                shown->accept();
+            }
+        });
+        closer.start(5);
+        f.window.dialogs().msgBox("over the window", kMsgInformation, std::nullopt);
+        QVERIFY(boxWasActive);
+        // The desktop gives the window back its activation, and with it the focus to the box.
+        QVERIFY(f.showActive());
+        QCOMPARE(QApplication::focusWidget(), box);
+
+        QCOMPARE(got.count(), 0);
+        QCOMPARE(lost.count(), 0);
+        QCOMPARE(f.setCommands(), std::vector<std::string>{});
+        QVERIFY(!f.tmrPoll().enabled());
+    }
+
+    // Opening a menu while typing is no focus change either.
+    void menuOpeningIsNoFocusChange() {
+        WindowFixture f;
+        QtTextBox* box = startTyping(f);
+        QVERIFY(box != nullptr);
+        QSignalSpy lost(box, &QtTextBox::lostFocus);
+        auto* menu = f.find<QMenu>("mnuSettings");
+        menu->popup(f.window.mapToGlobal(QPoint(0, 0)));
+        QTRY_VERIFY(menu->isVisible());
+        menu->close();
+        QTRY_COMPARE(QApplication::focusWidget(), box);
+        QCOMPARE(lost.count(), 0);
+        QCOMPARE(f.setCommands(), std::vector<std::string>{});
+    }
+
+    void keyCodes_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected"); // -1: no KeyPress at all
+        QTest::newRow("Return") << int(Qt::Key_Return) << "\r" << 13;
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << "\r" << 13;
+        QTest::newRow("Backspace") << int(Qt::Key_Backspace) << "\b" << 8;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << "\x1b" << 27;
+        QTest::newRow("digit") << int(Qt::Key_5) << "5" << int('5');
+        QTest::newRow("point") << int(Qt::Key_Period) << "." << int('.');
+        QTest::newRow("letter") << int(Qt::Key_A) << "a" << int('a');
+        QTest::newRow("blank") << int(Qt::Key_Space) << " " << int(' ');
+        QTest::newRow("left arrow") << int(Qt::Key_Left) << "" << -1;
+        QTest::newRow("Delete") << int(Qt::Key_Delete) << "" << -1;
+        QTest::newRow("F1") << int(Qt::Key_F1) << "" << -1;
+    }
+
+    void keyCodes() {
+        QFETCH(int, key);
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        const QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, text);
+        const std::optional<std::int16_t> code = QtTextBox::keyAsciiFor(event);
+        QCOMPARE(code.has_value(), expected >= 0);
+        if (code) {
+            QCOMPARE(int(*code), expected);
+        }
+    }
+};
+
+QTEST_MAIN(PowerBoxEventsTest)
+#include "PowerBoxEventsTest.moc"
