@@ -110,7 +110,6 @@ TEST(PollingMenu, IntervalIsTakenWithinItsBoundsAndKeptAsTyped) {
         FormHarness h;
         h.start({{"port", "1"}});
         h.dialogs.answers = {c.entered};
-        h.tmrPoll.restarts = 0;
 
         h.form.mnuInterval_Click();
 
