@@ -5,16 +5,33 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <QString>
 
 namespace quorvel {
 
-// The serial component on QSerialPort. Com N is found through the mapping folders of
-// PortSearchDirs (on Windows it is COMN). onComm() is emitted only when characters have arrived.
+// The serial component on QSerialPort.
+//
+// Com N is the first entry of portDeviceCandidates() that exists (on Windows it is COMN); a link
+// is followed to the device itself before opening, so the device's own lock file is the one taken.
+// A link that exists but leads nowhere refuses the port instead of falling through to the next
+// candidate: an unplugged adapter must not quietly become /dev/ttyS0.
+//
+// Errors are RunTimeErrors whose description names the device: 8002 the number maps to no serial
+// device, 8005 the device is busy (or CommPort is written while open), 8010 no permission, 8018
+// a write while closed, 8020 a failed write, 380 a Settings text that is not "baud,P,data,stop".
+//
+// Settings takes effect at the next open; RThreshold, RTSEnable and DTREnable at once and at every
+// open. Text is handed over byte for byte: one char of std::string per byte (Latin-1).
+// When the device vanishes while open (a USB adapter pulled), the port closes itself at once and
+// reports nothing; portOpen() reads false from then on.
 class QtSerialComm : public QObject, public SerialComm {
     Q_OBJECT
 public:
     explicit QtSerialComm(PortSearchDirs dirs, QObject* parent = nullptr);
     ~QtSerialComm() override;
+
+    // The folders of the user's own environment (HOME, XDG_CONFIG_HOME).
+    static PortSearchDirs defaultSearchDirs();
 
     void setCommPort(std::int16_t port) override;
     void setSettings(const std::string& settings) override;
@@ -24,17 +41,26 @@ public:
     void setRTSEnable(bool enable) override;
     void setDTREnable(bool enable) override;
     void output(const std::string& text) override;
+    // Empty while the port is closed.
     std::string input() override;
 
-    // The device the given port number maps to, or an empty text; for messages and tests.
+    // The device Com N stands for with its links followed, or the entry that exists but leads
+    // nowhere, or an empty text when no candidate exists.
     QString devicePathFor(int port) const;
 
 signals:
+    // Characters have arrived: at least RThreshold of them wait (never while RThreshold is 0).
     void onComm();
 
 private:
+    void openDevice();
+    void applyControlLines();
+    void onReadyRead();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+
     PortSearchDirs m_dirs;
     QSerialPort m_port;
+    QString m_device; // the path last opened, for messages: QSerialPort keeps only a short name
     std::int16_t m_commPort = 1;
     qint32 m_baudRate = 9600;
     QSerialPort::Parity m_parity = QSerialPort::NoParity;

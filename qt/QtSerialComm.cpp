@@ -1,0 +1,307 @@
+#include "qt/QtSerialComm.h"
+
+#include "link/RunTimeError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <optional>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace quorvel {
+
+namespace {
+
+struct LineSettings {
+    qint32 baudRate;
+    QSerialPort::Parity parity;
+    QSerialPort::DataBits dataBits;
+    QSerialPort::StopBits stopBits;
+};
+
+std::optional<LineSettings> parseLineSettings(const QString& text) {
+    const QStringList fields = text.split(u',');
+    if (fields.size() != 4) {
+        return std::nullopt;
+    }
+    LineSettings line{};
+    bool ok = false;
+    line.baudRate = fields[0].toInt(&ok);
+    // toInt() accepts blanks and a sign; the classic control takes digits only.
+    if (!ok || line.baudRate <= 0 || fields[0].front() == u'+' || fields[0].trimmed() != fields[0]) {
+        return std::nullopt;
+    }
+    const QString parity = fields[1].toUpper();
+    if (parity == u"N") {
+        line.parity = QSerialPort::NoParity;
+    } else if (parity == u"E") {
+        line.parity = QSerialPort::EvenParity;
+    } else if (parity == u"O") {
+        line.parity = QSerialPort::OddParity;
+    } else if (parity == u"M") {
+        line.parity = QSerialPort::MarkParity;
+    } else if (parity == u"S") {
+        line.parity = QSerialPort::SpaceParity;
+    } else {
+        return std::nullopt;
+    }
+    if (fields[2] == u"5") {
+        line.dataBits = QSerialPort::Data5;
+    } else if (fields[2] == u"6") {
+        line.dataBits = QSerialPort::Data6;
+    } else if (fields[2] == u"7") {
+        line.dataBits = QSerialPort::Data7;
+    } else if (fields[2] == u"8") {
+        line.dataBits = QSerialPort::Data8;
+    } else {
+        return std::nullopt;
+    }
+    if (fields[3] == u"1") {
+        line.stopBits = QSerialPort::OneStop;
+    } else if (fields[3] == u"1.5") {
+        line.stopBits = QSerialPort::OneAndHalfStop;
+    } else if (fields[3] == u"2") {
+        line.stopBits = QSerialPort::TwoStop;
+    } else {
+        return std::nullopt;
+    }
+    return line;
+}
+
+[[noreturn]] void fail(int number, const QString& description) {
+    throw RunTimeError(number, description.toStdString());
+}
+
+#ifndef Q_OS_WIN
+// The group that owns the device is the one to join: dialout on Debian and Fedora, uucp on Arch.
+QString deviceGroup(const QString& device) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(device).constData(), &info) == 0 && info.st_gid != 0) {
+        if (const struct group* owner = ::getgrgid(info.st_gid)) {
+            return QString::fromLocal8Bit(owner->gr_name);
+        }
+    }
+    return QStringLiteral("dialout");
+}
+
+[[noreturn]] void failPermission(const QString& device) {
+    const QString group = deviceGroup(device);
+    fail(err::kPortPermissionDenied, QStringLiteral("Permission denied on %1: add your user to the %2 group "
+                                                    "(sudo usermod -aG %2 $USER) and log in again")
+                                         .arg(device, group));
+}
+
+bool isCharacterDevice(const QString& device) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(device).constData(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+bool mayReadAndWrite(const QString& device) {
+    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0 || errno != EACCES;
+}
+#endif
+
+} // namespace
+
+QtSerialComm::QtSerialComm(PortSearchDirs dirs, QObject* parent)
+    : QObject(parent), m_dirs(std::move(dirs)), m_port(this) {
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialComm::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialComm::onErrorOccurred);
+}
+
+QtSerialComm::~QtSerialComm() = default;
+
+PortSearchDirs QtSerialComm::defaultSearchDirs() {
+    return portSearchDirs(QDir::homePath().toStdString(), qEnvironmentVariable("XDG_CONFIG_HOME").toStdString());
+}
+
+void QtSerialComm::setCommPort(std::int16_t port) {
+    if (m_port.isOpen()) {
+        fail(err::kPortAlreadyOpen,
+             QStringLiteral("Port already open: close %1 before choosing another port").arg(m_device));
+    }
+    m_commPort = port;
+}
+
+void QtSerialComm::setSettings(const std::string& settings) {
+    const QString text = QString::fromStdString(settings);
+    const std::optional<LineSettings> line = parseLineSettings(text);
+    if (!line) {
+        fail(err::kInvalidPropertyValue,
+             QStringLiteral("Invalid property value: Settings \"%1\" is not baud,parity,data,stop").arg(text));
+    }
+    m_baudRate = line->baudRate;
+    m_parity = line->parity;
+    m_dataBits = line->dataBits;
+    m_stopBits = line->stopBits;
+}
+
+bool QtSerialComm::portOpen() const {
+    return m_port.isOpen();
+}
+
+void QtSerialComm::setPortOpen(bool open) {
+    if (open && m_port.isOpen()) {
+        fail(err::kPortAlreadyOpen, QStringLiteral("Port already open: %1").arg(m_device));
+    }
+    if (open) {
+        openDevice();
+    } else {
+        m_port.close();
+    }
+}
+
+void QtSerialComm::setRThreshold(std::int16_t threshold) {
+    if (threshold < 0) {
+        fail(err::kInvalidPropertyValue,
+             QStringLiteral("Invalid property value: RThreshold %1 is below 0").arg(threshold));
+    }
+    m_rThreshold = threshold;
+}
+
+void QtSerialComm::setRTSEnable(bool enable) {
+    m_rtsEnable = enable;
+    if (m_port.isOpen()) {
+        applyControlLines();
+    }
+}
+
+void QtSerialComm::setDTREnable(bool enable) {
+    m_dtrEnable = enable;
+    if (m_port.isOpen()) {
+        applyControlLines();
+    }
+}
+
+void QtSerialComm::output(const std::string& text) {
+    if (!m_port.isOpen()) {
+        fail(err::kPortNotOpen, QStringLiteral("Operation valid only when the port is open"));
+    }
+    if (text.empty()) {
+        return;
+    }
+    m_port.clearError();
+    const qint64 written = m_port.write(text.data(), static_cast<qint64>(text.size()));
+    if (written == static_cast<qint64>(text.size())) {
+        m_port.flush();
+    }
+    const QSerialPort::SerialPortError error = m_port.error();
+    if (written != static_cast<qint64>(text.size()) || !m_port.isOpen() || error == QSerialPort::WriteError ||
+        error == QSerialPort::ResourceError) {
+        const QString reason = m_port.errorString();
+        m_port.clearError();
+        fail(err::kPortIoFailed, QStringLiteral("Error writing to %1: %2").arg(m_device, reason));
+    }
+}
+
+std::string QtSerialComm::input() {
+    const QByteArray received = m_port.isOpen() ? m_port.readAll() : QByteArray();
+    return {received.constData(), static_cast<std::size_t>(received.size())};
+}
+
+QString QtSerialComm::devicePathFor(int port) const {
+#ifdef Q_OS_WIN
+    return port >= 1 ? QStringLiteral("COM%1").arg(port) : QString();
+#else
+    for (const std::string& candidate : portDeviceCandidates(port, m_dirs)) {
+        const QFileInfo entry(QString::fromStdString(candidate));
+        // exists() follows the link; a link to a vanished device still counts as present.
+        if (entry.exists() || entry.isSymLink()) {
+            const QString device = entry.canonicalFilePath();
+            return device.isEmpty() ? entry.absoluteFilePath() : device;
+        }
+    }
+    return {};
+#endif
+}
+
+void QtSerialComm::openDevice() {
+    const QString device = devicePathFor(m_commPort);
+#ifdef Q_OS_WIN
+    if (device.isEmpty()) {
+        fail(err::kInvalidPortNumber, QStringLiteral("Invalid port number: %1").arg(m_commPort));
+    }
+#else
+    if (device.isEmpty()) {
+        QStringList looked;
+        for (const std::string& candidate : portDeviceCandidates(m_commPort, m_dirs)) {
+            looked << QString::fromStdString(candidate);
+        }
+        fail(err::kInvalidPortNumber,
+             looked.isEmpty() ? QStringLiteral("Invalid port number: Com%1 does not exist").arg(m_commPort)
+                              : QStringLiteral("Invalid port number: Com%1 maps to no device (looked for %2)")
+                                    .arg(m_commPort)
+                                    .arg(looked.join(QStringLiteral(", "))));
+    }
+    if (!QFileInfo::exists(device)) {
+        fail(err::kInvalidPortNumber,
+             QStringLiteral("Invalid port number: %1 leads to a device that does not exist").arg(device));
+    }
+    if (!isCharacterDevice(device)) {
+        fail(err::kInvalidPortNumber, QStringLiteral("Invalid port number: %1 is not a serial port").arg(device));
+    }
+    if (!mayReadAndWrite(device)) {
+        failPermission(device);
+    }
+#endif
+    m_port.setPortName(device);
+    m_port.setBaudRate(m_baudRate);
+    m_port.setParity(m_parity);
+    m_port.setDataBits(m_dataBits);
+    m_port.setStopBits(m_stopBits);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = m_port.error();
+        const QString reason = m_port.errorString();
+        m_port.clearError();
+        // A lock file held by another program is reported as a permission error too; the
+        // access check above already ruled out a real lack of rights.
+        if (error == QSerialPort::PermissionError) {
+            fail(err::kPortAlreadyOpen,
+                 QStringLiteral("Port already open: %1 is in use by another program (%2)").arg(device, reason));
+        }
+        fail(err::kInvalidPortNumber,
+             QStringLiteral("Invalid port number: %1 cannot be opened as a serial port (%2)").arg(device, reason));
+    }
+    m_device = device;
+    applyControlLines();
+}
+
+void QtSerialComm::applyControlLines() {
+    // Linux raises RTS and DTR on every open, and many stations key the transmitter with RTS.
+    const bool rtsSet = m_port.setRequestToSend(m_rtsEnable);
+    const bool dtrSet = m_port.setDataTerminalReady(m_dtrEnable);
+    const QSerialPort::SerialPortError error = m_port.error();
+    const QString reason = m_port.errorString();
+    // A pseudo-terminal has no modem lines; that must neither fail the open nor stay behind as a
+    // sticky error that later calls would trip over.
+    m_port.clearError();
+    if ((!rtsSet || !dtrSet) && error != QSerialPort::UnsupportedOperationError && error != QSerialPort::NoError) {
+        m_port.close();
+        fail(err::kPortIoFailed, QStringLiteral("Cannot set RTS and DTR on %1: %2").arg(m_device, reason));
+    }
+}
+
+void QtSerialComm::onReadyRead() {
+    if (m_rThreshold > 0 && m_port.bytesAvailable() >= m_rThreshold) {
+        emit onComm();
+    }
+}
+
+void QtSerialComm::onErrorOccurred(QSerialPort::SerialPortError error) {
+    // A vanished device makes QSerialPort report a read error on every pass of the event loop;
+    // only closing stops it.
+    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen()) {
+        m_port.close();
+    }
+}
+
+} // namespace quorvel

@@ -1,0 +1,332 @@
+// The settings store on real files in a temporary config folder.
+
+#include "link/RunTimeError.h"
+#include "qt/QtSettingsStore.h"
+#include "tests/qt/OrdinaryUser.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+#include <sys/stat.h>
+
+using quorvel::QtSettingsStore;
+using quorvel::RunTimeError;
+namespace err = quorvel::err;
+using quorvel::testing::EnvironmentVariable;
+using quorvel::testing::Failure;
+using quorvel::testing::failureOf;
+using quorvel::testing::isRoot;
+
+namespace {
+
+const char* const kSaveHelper = "--save-as-helper";
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
+           file.write(bytes) == bytes.size();
+}
+
+// The helper mode: save one value into <config folder> and print what came of it, so that a
+// test running as root can see what an ordinary user gets.
+int runSaveHelper(const QString& configFolder, const std::string& key, const std::string& value) {
+    QtSettingsStore store(configFolder);
+    const Failure failure = failureOf([&] { store.saveSetting("Quorvel", "settings", key, value); });
+    quorvel::testing::printFailure(failure);
+    return 0;
+}
+
+} // namespace
+
+class SettingsStoreTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+
+    QString folder() const { return m_folder->path(); }
+    QString programFile() const { return folder() + QStringLiteral("/Quorvel/Quorvel.conf"); }
+
+private slots:
+    void init() {
+        m_folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_folder->isValid());
+    }
+
+    void cleanup() {
+        // A folder a test made read-only could not be removed.
+        ::chmod(QFile::encodeName(folder() + QStringLiteral("/Quorvel")).constData(), 0755);
+        m_folder.reset();
+    }
+
+    void absentValuesGiveTheirDefaults_data() {
+        QTest::addColumn<QByteArray>("file"); // contents of Quorvel.conf; null for no file
+        QTest::addColumn<QString>("key");
+        QTest::newRow("no file") << QByteArray() << "port";
+        QTest::newRow("another section only") << QByteArray("[other]\nport=3\n") << "port";
+        QTest::newRow("the key outside any section") << QByteArray("port=3\n[settings]\npoll=0\n") << "port";
+        QTest::newRow("key in another case") << QByteArray("[settings]\nformleft=1440\n") << "FormLeft";
+        QTest::newRow("commented out") << QByteArray("[settings]\n;polltime=700\n#polltime=800\n") << "polltime";
+    }
+    void absentValuesGiveTheirDefaults() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, key);
+        if (!file.isNull()) {
+            QVERIFY(writeFile(programFile(), file));
+        }
+        QtSettingsStore store(folder());
+
+        QCOMPARE(store.getSetting("Quorvel", "settings", key.toStdString(), "<default>"), std::string("<default>"));
+        QCOMPARE(QFile::exists(programFile()), !file.isNull()); // reading creates nothing
+    }
+
+    void textComesBackExactlyAsSaved_data() {
+        QTest::addColumn<QString>("value");
+        const char* const values[] = {"500",   " 1000",         "1000 ", "",    "007",       "1,2",     "a, b",
+                                      "@@x",   "@Variant(AAA)", "\"q\"", "\"",  "a\\b",      "x=y;z#w", "[settings]",
+                                      "2.5e3", "tab\there",     "cr\r",  "ünï", "line\nend", "\x01\x7f"};
+        for (const char* value : values) {
+            QTest::newRow(*value ? value : "empty") << QString::fromUtf8(value);
+        }
+    }
+    void textComesBackExactlyAsSaved() {
+        QFETCH(QString, value);
+        QtSettingsStore(folder()).saveSetting("Quorvel", "settings", "polltime", value.toStdString());
+
+        // A new store, as at the next start-up.
+        QtSettingsStore store(folder());
+
+        QCOMPARE(QString::fromStdString(store.getSetting("Quorvel", "settings", "polltime", "<default>")), value);
+    }
+
+    void textTypedIntoTheFileComesBackAsWritten_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("comma list") << QByteArray("polltime=1,2") << "1,2";
+        QTest::newRow("comma and blank") << QByteArray("polltime=a, b") << "a, b";
+        QTest::newRow("typed variant") << QByteArray("polltime=@Variant(junk)") << "@Variant(junk)";
+        QTest::newRow("typed rectangle") << QByteArray("polltime=@Rect(1 2 3 4)") << "@Rect(1 2 3 4)";
+        QTest::newRow("typed invalid") << QByteArray("polltime=@Invalid()") << "@Invalid()";
+        QTest::newRow("blanks around = and value") << QByteArray("  polltime =  700  ") << "700";
+        QTest::newRow("quoted blank kept") << QByteArray("polltime=\" 700\"") << " 700";
+        QTest::newRow("empty") << QByteArray("polltime=") << "";
+        QTest::newRow("semicolon inside") << QByteArray("polltime=700 ; fast") << "700 ; fast";
+        QTest::newRow("Windows line end") << QByteArray("polltime=700\r") << "700";
+        QTest::newRow("Latin-1 editor") << QByteArray("polltime=7\xb0") << QString::fromUtf8("7°");
+    }
+    void textTypedIntoTheFileComesBackAsWritten() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, value);
+        QVERIFY(writeFile(programFile(), "[settings]\n" + line + "\nport=3\n"));
+        QtSettingsStore store(folder());
+
+        QCOMPARE(QString::fromStdString(store.getSetting("Quorvel", "settings", "polltime", "<default>")), value);
+        // Saving another key rewrites the file; the typed value must survive that too.
+        store.saveSetting("Quorvel", "settings", "poll", "0");
+        QCOMPARE(QString::fromStdString(store.getSetting("Quorvel", "settings", "polltime", "<default>")), value);
+        QCOMPARE(store.getSetting("Quorvel", "settings", "port", "<default>"), std::string("3"));
+    }
+
+    void aSaveChangesOnlyItsOwnLine_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("value replaced in place, comment and typed list kept")
+            << QByteArray("; station PC\n[settings]\nport=1,2\npoll=1\n# old: polltime=300\n") << "poll"
+            << QByteArray("; station PC\n[settings]\nport=1,2\npoll=0\n# old: polltime=300\n");
+        QTest::newRow("new key after the last one of its section")
+            << QByteArray("[settings]\nport=3\n\n[other]\nx=1\n") << "poll"
+            << QByteArray("[settings]\nport=3\npoll=0\n\n[other]\nx=1\n");
+        QTest::newRow("new section at the end")
+            << QByteArray("[other]\nx=1\n") << "poll" << QByteArray("[other]\nx=1\n\n[settings]\npoll=0\n");
+        QTest::newRow("empty file") << QByteArray("") << "poll" << QByteArray("[settings]\npoll=0\n");
+        QTest::newRow("Windows line ends kept")
+            << QByteArray("[settings]\r\nport=3\r\n") << "poll" << QByteArray("[settings]\r\nport=3\r\npoll=0\r\n");
+        QTest::newRow("a key written twice: the last one, which is read")
+            << QByteArray("[settings]\npoll=1\npoll=2\n") << "poll" << QByteArray("[settings]\npoll=1\npoll=0\n");
+        QTest::newRow("no line end at the end")
+            << QByteArray("[settings]\nport=3") << "poll" << QByteArray("[settings]\nport=3\npoll=0\n");
+    }
+    void aSaveChangesOnlyItsOwnLine() {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, key);
+        QFETCH(QByteArray, after);
+        QVERIFY(writeFile(programFile(), before));
+
+        QtSettingsStore(folder()).saveSetting("Quorvel", "settings", key.toStdString(), "0");
+
+        QCOMPARE(contentsOf(programFile()), after);
+        QCOMPARE(QDir(folder() + QStringLiteral("/Quorvel")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Quorvel.conf")}); // no lock or temporary file left behind
+    }
+
+    void valuesLandInTheSettingsSectionOfTheApplicationsFile() {
+        QtSettingsStore store(folder());
+
+        store.saveSetting("Quorvel", "settings", "port", "3");
+        store.saveSetting("Quorvel", "settings", "poll", "1");
+        store.saveSetting("Quorvel", "settings", "polltime", "500");
+        store.saveSetting("Quorvel", "settings", "FormLeft", "1440");
+        store.saveSetting("Quorvel", "settings", "FormTop", "720");
+        store.saveSetting("Other", "window", "FormLeft", "9");
+
+        QCOMPARE(store.filePathFor("Quorvel"), programFile());
+        // Each save is on disk already; read the file itself, not through the store.
+        const QList<QByteArray> lines = contentsOf(programFile()).split('\n');
+        QCOMPARE(lines.first(), QByteArray("[settings]"));
+        for (const QByteArray line : {"port=3", "poll=1", "polltime=500", "FormLeft=1440", "FormTop=720"}) {
+            QVERIFY2(lines.contains(line), line.constData());
+        }
+        QCOMPARE(lines.count(QByteArray()), 1); // only the final line end: no other section
+        QCOMPARE(contentsOf(folder() + QStringLiteral("/Other/Other.conf")), QByteArray("[window]\nFormLeft=9\n"));
+    }
+
+    void keysAreCaseSensitive() {
+        QtSettingsStore store(folder());
+
+        store.saveSetting("Quorvel", "settings", "FormLeft", "1");
+        store.saveSetting("Quorvel", "settings", "formleft", "2");
+
+        QCOMPARE(store.getSetting("Quorvel", "settings", "FormLeft", ""), std::string("1"));
+        QCOMPARE(store.getSetting("Quorvel", "settings", "formleft", ""), std::string("2"));
+        QCOMPARE(store.getSetting("Quorvel", "settings", "FORMLEFT", "<default>"), std::string("<default>"));
+    }
+
+    void aSettingsFileThatIsADirectoryFailsWith75NamingIt_data() {
+        QTest::addColumn<bool>("save");
+        QTest::newRow("save") << true;
+        QTest::newRow("get") << false;
+    }
+    void aSettingsFileThatIsADirectoryFailsWith75NamingIt() {
+        QFETCH(bool, save);
+        QVERIFY(QDir().mkpath(programFile()));
+        QtSettingsStore store(folder());
+
+        const Failure failure = failureOf([&] {
+            if (save) {
+                store.saveSetting("Quorvel", "settings", "port", "3");
+            } else {
+                store.getSetting("Quorvel", "settings", "port", "0");
+            }
+        });
+
+        QCOMPARE(failure.number, err::kFileAccess);
+        QVERIFY2(failure.description.startsWith(u"Path/File access error"), qPrintable(failure.description));
+        QVERIFY2(failure.description.contains(programFile()), qPrintable(failure.description));
+    }
+
+    void aFailedSaveLeavesNothingBehindToLandLater() {
+        QtSettingsStore store(folder());
+        store.saveSetting("Quorvel", "settings", "port", "3");
+        QVERIFY(QFile::remove(programFile()));
+        QVERIFY(QDir().mkpath(programFile()));
+        QCOMPARE(failureOf([&] { store.saveSetting("Quorvel", "settings", "port", "7"); }).number, err::kFileAccess);
+
+        QVERIFY(QDir(programFile()).removeRecursively());
+        QVERIFY(writeFile(programFile(), "[settings]\npoll=0\n"));
+        store.saveSetting("Quorvel", "settings", "polltime", "600");
+
+        QCOMPARE(store.getSetting("Quorvel", "settings", "port", "<default>"), std::string("<default>"));
+        QVERIFY2(!contentsOf(programFile()).contains("port"), contentsOf(programFile()).constData());
+    }
+
+    void aReadOnlyFolderFailsTheSaveWith75AndKeepsTheFile() {
+        QVERIFY(writeFile(programFile(), "[settings]\nport=3\n"));
+        const QString appFolder = folder() + QStringLiteral("/Quorvel");
+        Failure failure;
+        if (isRoot()) {
+            // Root writes anywhere; an ordinary user is what meets a read-only folder.
+            QVERIFY(::chmod(QFile::encodeName(folder()).constData(), 0755) == 0);
+            failure = quorvel::testing::parseFailure(
+                quorvel::testing::runAsNobody({QString::fromLatin1(kSaveHelper), folder(), "port", "5"}));
+        } else {
+            QVERIFY(::chmod(QFile::encodeName(appFolder).constData(), 0555) == 0);
+            failure = failureOf([&] { QtSettingsStore(folder()).saveSetting("Quorvel", "settings", "port", "5"); });
+        }
+
+        QCOMPARE(failure.number, err::kFileAccess);
+        QVERIFY2(failure.description.contains(programFile()), qPrintable(failure.description));
+        QCOMPARE(contentsOf(programFile()), QByteArray("[settings]\nport=3\n"));
+    }
+
+    void theConfigFolderFollowsXdgConfigHome_data() {
+        QTest::addColumn<QString>("xdgConfigHome");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("absolute") << "/srv/cfg"
+                                  << "/srv/cfg";
+        QTest::newRow("relative is ignored") << "cfg"
+                                             << "/home/op/.config";
+        QTest::newRow("empty") << ""
+                               << "/home/op/.config";
+        QTest::newRow("unset") << QString() << "/home/op/.config";
+    }
+    void theConfigFolderFollowsXdgConfigHome() {
+        QFETCH(QString, xdgConfigHome);
+        QFETCH(QString, folder);
+        const EnvironmentVariable home("HOME", QStringLiteral("/home/op"));
+        const EnvironmentVariable xdg("XDG_CONFIG_HOME", xdgConfigHome);
+
+        QCOMPARE(QtSettingsStore::defaultConfigFolder(), folder);
+    }
+
+    void namesTheFileCannotHoldGive5_data() {
+        QTest::addColumn<QString>("app");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        struct Names {
+            const char* row;
+            const char* app;
+            const char* section;
+            const char* key;
+        };
+        for (const Names& names :
+             {Names{"empty key", "Quorvel", "settings", ""}, Names{"slash would nest", "Quorvel", "settings", "a/b"},
+              Names{"equals sign", "Quorvel", "settings", "a=b"},
+              Names{"blank at the end", "Quorvel", "settings", "port "},
+              Names{"bracket in section", "Quorvel", "set]tings", "port"},
+              Names{"application escaping the folder", "../x", "settings", "port"}}) {
+            QTest::newRow(names.row) << QString::fromLatin1(names.app) << QString::fromLatin1(names.section)
+                                     << QString::fromLatin1(names.key);
+        }
+    }
+    void namesTheFileCannotHoldGive5() {
+        QFETCH(QString, app);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QtSettingsStore store(folder());
+
+        for (const bool save : {true, false}) {
+            const Failure failure = failureOf([&] {
+                if (save) {
+                    store.saveSetting(app.toStdString(), section.toStdString(), key.toStdString(), "1");
+                } else {
+                    store.getSetting(app.toStdString(), section.toStdString(), key.toStdString(), "1");
+                }
+            });
+            QCOMPARE(failure.number, err::kInvalidProcedureCall);
+        }
+        QVERIFY(QDir(folder()).isEmpty());
+    }
+};
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc == 5 && qstrcmp(argv[1], kSaveHelper) == 0) {
+        return runSaveHelper(QString::fromLocal8Bit(argv[2]), argv[3], argv[4]);
+    }
+    SettingsStoreTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "SettingsStoreTest.moc"
