@@ -110,6 +110,22 @@ TEST(StartUp, StoredPortDecidesWhatOpens) {
     }
 }
 
+TEST(StartUp, FailureWhileForgettingARefusedPortEndsStartUp) {
+    // SetPort reports its own failures, but one raised while it forgets a refused port is its
+    // caller's, here start-up's.
+    FormHarness h;
+    h.settings.set("port", "9");
+    h.comm.invalidPorts = {9};
+    h.settings.refusedKeys = {"port"};
+
+    h.form.Form_Load();
+
+    EXPECT_EQ(h.dialogs.messages, Messages{FakeDialogs::information(kLoadPrefix + "75 - Path/File access error")});
+    EXPECT_EQ(h.settings.get("port"), "9");
+    EXPECT_EQ(h.settings.get("poll"), "<absent>");
+    EXPECT_FALSE(h.form.hasKeyFilter());
+}
+
 TEST(StartUp, StoredPollingSwitchIsComparedAsText) {
     struct Case {
         std::string poll;
