@@ -35,8 +35,12 @@ void handleReplies(benchmark::State& state, const std::string& reply) {
     }
 }
 
-void BM_HighRangeReply(benchmark::State& state) { handleReplies(state, "PC0501;"); }
-void BM_LowRangeReply(benchmark::State& state) { handleReplies(state, "PC0550;"); }
+void BM_HighRangeReply(benchmark::State& state) {
+    handleReplies(state, "PC0501;");
+}
+void BM_LowRangeReply(benchmark::State& state) {
+    handleReplies(state, "PC0550;");
+}
 BENCHMARK(BM_HighRangeReply);
 BENCHMARK(BM_LowRangeReply);
 

@@ -14,7 +14,9 @@ std::optional<int> portItemFor(std::string_view port) {
     return std::nullopt;
 }
 
-std::int16_t commPortFor(std::string_view port) { return toInt16(roundHalfEven(leadingNumber(port))); }
+std::int16_t commPortFor(std::string_view port) {
+    return toInt16(roundHalfEven(leadingNumber(port)));
+}
 
 std::vector<std::string> portDeviceCandidates(int port, const PortSearchDirs& dirs) {
     std::vector<std::string> candidates;

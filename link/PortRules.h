@@ -28,7 +28,7 @@ std::int16_t commPortFor(std::string_view port);
 // mapping folder (a symlink per port), the COM mapping Windows radio programs already use under
 // wine, then the N-th built-in serial port.
 struct PortSearchDirs {
-    std::string mappingDir; // e.g. ~/.config/Quorvel/ports
+    std::string mappingDir;     // e.g. ~/.config/Quorvel/ports
     std::string wineDosDevices; // e.g. ~/.wine/dosdevices
 };
 std::vector<std::string> portDeviceCandidates(int port, const PortSearchDirs& dirs);

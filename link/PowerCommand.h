@@ -11,7 +11,9 @@ namespace quorvel {
 
 constexpr std::string_view kPowerQuery = "PC;";
 
-inline std::string queryText() { return std::string(kPowerQuery); }
+inline std::string queryText() {
+    return std::string(kPowerQuery);
+}
 
 struct ReplyFields {
     std::string digits; // characters 3 to 5 (fewer when the reply is short)

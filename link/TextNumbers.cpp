@@ -11,8 +11,12 @@ namespace quorvel {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string_view trimBlanks(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) {
@@ -36,8 +40,8 @@ double parseChecked(std::string_view text) {
     if (ec == std::errc::result_out_of_range) {
         // Out of range is either too large (an overflow) or too small to tell from zero.
         const auto exponentAt = text.find_first_of("eE");
-        const bool negativeExponent = exponentAt != std::string_view::npos && exponentAt + 1 < text.size() &&
-                                      text[exponentAt + 1] == '-';
+        const bool negativeExponent =
+            exponentAt != std::string_view::npos && exponentAt + 1 < text.size() && text[exponentAt + 1] == '-';
         const auto mantissa = text.substr(0, exponentAt);
         const auto integerPart = mantissa.substr(0, mantissa.find('.'));
         const bool wholeDigits = integerPart.find_first_of("123456789") != std::string_view::npos;
@@ -178,7 +182,9 @@ float toSingle(double value) {
     return static_cast<float>(value);
 }
 
-std::string decimalText(long long value) { return std::to_string(value); }
+std::string decimalText(long long value) {
+    return std::to_string(value);
+}
 
 std::string plainText(double value) {
     std::array<char, 400> buffer{};
@@ -192,8 +198,7 @@ std::string plainText(double value) {
 
 std::string singleText(float value) {
     std::array<char, 64> buffer{};
-    const auto [ptr, ec] =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+    const auto [ptr, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
     std::string text(buffer.data(), ec == std::errc{} ? ptr : buffer.data());
     if (text == "-0") {
         text = "0";

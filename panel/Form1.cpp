@@ -41,6 +41,8 @@ void Form1::saveSetting(const std::string& key, const std::string& value) {
     m_c.settings.saveSetting(std::string(kAppName), std::string(kSection), key, value);
 }
 
-bool Form1::pollIsOn() const { return numericValue(poll) == 1; }
+bool Form1::pollIsOn() const {
+    return numericValue(poll) == 1;
+}
 
 } // namespace quorvel

@@ -18,9 +18,7 @@ public:
             throw RunTimeError(err::kInvalidProcedureCall, "Invalid procedure call or argument");
         }
     }
-    bool test(const std::string& text) const override {
-        return m_hasPattern && std::regex_search(text, m_regex);
-    }
+    bool test(const std::string& text) const override { return m_hasPattern && std::regex_search(text, m_regex); }
 
 private:
     std::regex m_regex;
@@ -29,6 +27,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<RegexMatcher> makeRegexMatcher() { return std::make_unique<StdRegexMatcher>(); }
+std::unique_ptr<RegexMatcher> makeRegexMatcher() {
+    return std::make_unique<StdRegexMatcher>();
+}
 
 } // namespace quorvel

@@ -8,8 +8,12 @@ cd "$source_dir"
 files=$(git ls-files -- 'link/*.cpp' 'panel/*.cpp' 'app/*.cpp' 'qt/*.cpp' 'sim/*.cpp' 2>/dev/null ||
     find link panel app qt sim -name '*.cpp')
 status=0
+checked=0
 for f in $files; do
-    clang-tidy --quiet -p "$build_dir" "$f" 2>/dev/null || status=1
+    # Only what this build compiles: a build without Qt has no compile command for qt/.
+    grep -q "\"file\": \"$source_dir/$f\"" "$build_dir/compile_commands.json" || continue
+    checked=$((checked + 1))
+    clang-tidy --quiet --extra-arg=-Wno-unknown-warning-option -p "$build_dir" "$f" 2>/dev/null || status=1
 done
-[ $status -eq 0 ] && echo "clang-tidy: $(echo "$files" | wc -w) files clean"
+[ $status -eq 0 ] && echo "clang-tidy: $checked files clean"
 exit $status
