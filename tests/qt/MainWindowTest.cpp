@@ -172,6 +172,24 @@ private slots:
         QCOMPARE(visited, (QStringList{"cmdExit", "sldTxPwr", "txtTxPwr", "cmdPoll"}));
     }
 
+    // A focused button clicks on Enter or Space, as command buttons on the classic desktop did.
+    void focusedButtonClicksOnEnterAndSpace_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::newRow("Return") << Qt::Key_Return;
+        QTest::newRow("keypad Enter") << Qt::Key_Enter;
+        QTest::newRow("Space") << Qt::Key_Space;
+    }
+
+    void focusedButtonClicksOnEnterAndSpace() {
+        QFETCH(Qt::Key, key);
+        WindowFixture f;
+        f.loadWithPortOpen("0");
+        QVERIFY(f.showActive());
+        QCOMPARE(QApplication::focusWidget(), f.find<QWidget>("cmdPoll"));
+        QTest::keyClick(QApplication::focusWidget(), key);
+        QCOMPARE(f.comm.written, std::vector<std::string>{"PC;"});
+    }
+
     void labelsAndLampsNeverTakeFocus() {
         WindowFixture f;
         for (const char* name : {"lblTxPwr", "Label1", "Label2", "shpPAEnabled", "shpK3Con"}) {

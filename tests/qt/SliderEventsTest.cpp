@@ -125,6 +125,21 @@ private slots:
         QCOMPARE(f.window.form().txpwrText(), std::to_string(slider->value()));
     }
 
+    // A double click is two presses and two releases, each pair sending the command again.
+    void doubleClickIsTwoClicks() {
+        WindowFixture f;
+        f.loadWithPortOpen();
+        QVERIFY(f.showActive());
+        auto* slider = f.find<QtSlider>("sldTxPwr");
+        slider->QSlider::setValue(30);
+        QSignalSpy downs(slider, &QtSlider::mouseDown);
+        QSignalSpy ups(slider, &QtSlider::mouseUp);
+        QTest::mouseDClick(f.window.windowHandle(), Qt::LeftButton, {}, spotOnWindow(f, *slider, Spot::Handle));
+        QCOMPARE(downs.count(), 2);
+        QCOMPARE(ups.count(), 2);
+        QCOMPARE(f.setCommands(), (std::vector<std::string>{"PC0301;", "PC0301;"}));
+    }
+
     // With polling off, pressing and releasing leaves the poll timer off.
     void releaseWithPollingOffLeavesPollingOff() {
         WindowFixture f;
