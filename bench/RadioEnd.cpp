@@ -1,5 +1,6 @@
 #include "bench/RadioEnd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -9,7 +10,8 @@
 
 namespace quorvel::bench {
 
-RadioEnd::RadioEnd(int masterFd, std::vector<Reply> replies) : m_master(masterFd), m_replies(std::move(replies)) {
+RadioEnd::RadioEnd(int masterFd, std::vector<Reply> replies, std::chrono::microseconds turnaround)
+    : m_master(masterFd), m_replies(std::move(replies)), m_turnaround(turnaround) {
     if (m_replies.empty()) {
         throw std::runtime_error("the radio needs at least one reply");
     }
@@ -67,19 +69,35 @@ std::string RadioEnd::error() const {
 
 void RadioEnd::run() {
     std::string pending;
+    bool answerDue = false;
+    Clock::time_point due{};
     char buffer[256];
     for (;;) {
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        timespec wait{};
+        if (answerDue) {
+            const auto left = std::max(Clock::duration::zero(), due - Clock::now());
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            wait.tv_sec = static_cast<time_t>(ns / 1000000000);
+            wait.tv_nsec = static_cast<long>(ns % 1000000000);
+        }
+        if (::ppoll(fds, 2, answerDue ? &wait : nullptr, nullptr) < 0) {
             if (errno == EINTR) {
                 continue;
             }
             const std::lock_guard lock(m_mutex);
-            m_error = std::string("poll: ") + std::strerror(errno);
+            m_error = std::string("ppoll: ") + std::strerror(errno);
             return;
         }
         if (fds[1].revents != 0) {
             return;
+        }
+        if (answerDue && Clock::now() >= due) {
+            answerDue = false;
+            answer();
+        }
+        if (fds[0].revents == 0) {
+            continue;
         }
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n < 0) {
@@ -93,19 +111,29 @@ void RadioEnd::run() {
         }
         pending.append(buffer, static_cast<std::size_t>(n));
         for (std::size_t end = pending.find(';'); end != std::string::npos; end = pending.find(';')) {
-            if (pending.compare(0, end + 1, "PC;") == 0) {
-                onQuery();
+            if (pending.compare(0, end + 1, "PC;") == 0 && takeQuery() && !answerDue) {
+                if (m_turnaround.count() == 0) {
+                    answer();
+                } else {
+                    due = Clock::now() + m_turnaround;
+                    answerDue = true;
+                }
             }
             pending.erase(0, end + 1);
         }
     }
 }
 
-void RadioEnd::onQuery() {
+bool RadioEnd::takeQuery() {
+    const std::lock_guard lock(m_mutex);
+    ++m_queries;
+    return m_armed && !m_inFlight;
+}
+
+void RadioEnd::answer() {
     const Reply* reply = nullptr;
     {
         const std::lock_guard lock(m_mutex);
-        ++m_queries;
         if (!m_armed || m_inFlight) {
             return;
         }

@@ -29,8 +29,11 @@ public:
         Clock::time_point written; // taken just before the write
     };
 
-    // Starts listening at once, but answers nothing until armed.
-    RadioEnd(int masterFd, std::vector<Reply> replies); // throws std::runtime_error
+    // Starts listening at once, but answers nothing until armed. Each reply goes out `turnaround`
+    // after its query has been read: a real radio takes a few milliseconds to hear the query at
+    // 38400 baud and answer it, long enough for the program to have gone back to sleep.
+    RadioEnd(int masterFd, std::vector<Reply> replies,
+             std::chrono::microseconds turnaround); // throws std::runtime_error
     ~RadioEnd();
     RadioEnd(const RadioEnd&) = delete;
     RadioEnd& operator=(const RadioEnd&) = delete;
@@ -50,11 +53,14 @@ public:
 
 private:
     void run();
-    void onQuery();
+    // Counts a query; whether it is to be answered.
+    bool takeQuery();
+    void answer();
 
     int m_master;
     int m_wake[2] = {-1, -1};
     std::vector<Reply> m_replies;
+    std::chrono::microseconds m_turnaround;
     mutable std::mutex m_mutex;
     bool m_armed = false;
     std::optional<InFlight> m_inFlight;

@@ -8,10 +8,16 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSerialPort>
 #include <QSlider>
+#include <QSocketNotifier>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <limits>
+#include <unistd.h>
 
 namespace quorvel::bench {
 
@@ -22,6 +28,7 @@ using namespace std::chrono_literals;
 constexpr auto kAttachRetry = 10ms;
 // The last reply's repaint is waited for this long before the run ends without it.
 constexpr auto kLastPaintWait = 1s;
+constexpr double kNotSeen = std::numeric_limits<double>::quiet_NaN();
 
 double micros(RadioEnd::Clock::duration d) {
     return std::chrono::duration<double, std::micro>(d).count();
@@ -31,7 +38,7 @@ double micros(RadioEnd::Clock::duration d) {
 
 ReplyLatencyRun::ReplyLatencyRun(const RunOptions& options, const std::string& mappingDir, QObject* parent)
     : QObject(parent), m_options(options), m_link(mappingDir + "/com1", m_pty.devicePath()),
-      m_radio(m_pty.masterFd(), {{"PC0501;", 50}, {"PC0551;", 55}}), m_started(RadioEnd::Clock::now()) {
+      m_radio(m_pty.masterFd(), {{"PC0501;", 50}, {"PC0551;", 55}}, m_options.turnaround), m_started(Clock::now()) {
     m_attachTimer.setInterval(kAttachRetry);
     connect(&m_attachTimer, &QTimer::timeout, this, &ReplyLatencyRun::attach);
     m_attachTimer.start();
@@ -80,13 +87,51 @@ void ReplyLatencyRun::attach() {
     m_slider->installEventFilter(this);
     m_box->installEventFilter(this);
     m_window->installEventFilter(this);
-    m_started = RadioEnd::Clock::now();
+    // The serial port's notifier is not a widget of the window: only the application sees its
+    // activations go by.
+    QCoreApplication::instance()->installEventFilter(this);
+    m_started = Clock::now();
+    m_ticksAtStart = readCpuTicks();
     m_radio.arm();
     m_stallTimer.start();
 }
 
+bool ReplyLatencyRun::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::SockAct:
+        if (qobject_cast<QSerialPort*>(watched->parent()) != nullptr) {
+            onSerialNotifier();
+        }
+        break;
+    case QEvent::Paint:
+        m_sliderPainted = m_sliderPainted || watched == m_slider;
+        m_boxPainted = m_boxPainted || watched == m_box;
+        break;
+    case QEvent::UpdateRequest:
+        if (watched == m_window && m_awaitingPaint) {
+            // The window repaints its dirty controls and hands the result to the platform inside
+            // its own handling of this event; running it here lets the run time its end.
+            watched->event(event);
+            onRepainted();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ReplyLatencyRun::onSerialNotifier() {
+    const auto now = Clock::now();
+    const std::optional<RadioEnd::InFlight> flight = m_radio.inFlight();
+    if (flight && (!m_woken || m_woken->number != flight->number)) {
+        m_woken = Woken{flight->number, now};
+    }
+}
+
 void ReplyLatencyRun::onDisplayChanged() {
-    const auto now = RadioEnd::Clock::now();
+    const auto now = Clock::now();
     const std::optional<RadioEnd::InFlight> flight = m_radio.inFlight();
     // The slider moves before the box is written: the reply is shown once both hold it.
     if (!flight || m_slider->value() != flight->watts || m_box->text() != QString::number(flight->watts)) {
@@ -96,41 +141,31 @@ void ReplyLatencyRun::onDisplayChanged() {
     ++m_seen;
     m_awaitingPaintTimed = m_seen > m_options.warmUp;
     if (m_awaitingPaintTimed) {
-        m_shownUs.push_back(micros(now - flight->written));
+        const bool woken = m_woken && m_woken->number == flight->number;
+        m_samples.push_back(
+            {woken ? micros(m_woken->at - flight->written) : kNotSeen, micros(now - flight->written), kNotSeen});
     }
     m_awaitingPaint = flight->written;
     m_sliderPainted = false;
     m_boxPainted = false;
     m_stallTimer.start();
-    if (m_shownUs.size() >= m_options.replies) {
+    if (m_samples.size() >= m_options.replies) {
         m_radio.disarm();
         QTimer::singleShot(kLastPaintWait, this, [this] { finish(0, {}); });
     }
 }
 
-bool ReplyLatencyRun::eventFilter(QObject* watched, QEvent* event) {
-    if (!m_awaitingPaint) {
-        return QObject::eventFilter(watched, event);
+void ReplyLatencyRun::onRepainted() {
+    if (!m_sliderPainted || !m_boxPainted) {
+        return;
     }
-    if (event->type() == QEvent::Paint) {
-        m_sliderPainted = m_sliderPainted || watched == m_slider;
-        m_boxPainted = m_boxPainted || watched == m_box;
-    } else if (watched == m_window && event->type() == QEvent::UpdateRequest) {
-        // The window repaints its dirty controls and hands the result to the platform inside its
-        // own handling of this event; running it here lets the run time its end.
-        watched->event(event);
-        if (m_sliderPainted && m_boxPainted) {
-            if (m_awaitingPaintTimed) {
-                m_paintedUs.push_back(micros(RadioEnd::Clock::now() - *m_awaitingPaint));
-            }
-            m_awaitingPaint.reset();
-            if (m_shownUs.size() >= m_options.replies) {
-                finish(0, {});
-            }
-        }
-        return true;
+    if (m_awaitingPaintTimed && !m_samples.empty()) {
+        m_samples.back().painted = micros(Clock::now() - *m_awaitingPaint);
     }
-    return QObject::eventFilter(watched, event);
+    m_awaitingPaint.reset();
+    if (m_samples.size() >= m_options.replies) {
+        finish(0, {});
+    }
 }
 
 void ReplyLatencyRun::onStalled() {
@@ -155,6 +190,9 @@ void ReplyLatencyRun::finish(int status, const std::string& why) {
     m_attachTimer.stop();
     m_stallTimer.stop();
     report();
+    if (!m_options.samplesFile.empty() && !writeSamples()) {
+        status = 1;
+    }
     if (!why.empty()) {
         std::fprintf(stderr, "reply_latency: %s\n", why.c_str());
     }
@@ -162,16 +200,53 @@ void ReplyLatencyRun::finish(int status, const std::string& why) {
 }
 
 void ReplyLatencyRun::report() const {
-    const double seconds = std::chrono::duration<double>(RadioEnd::Clock::now() - m_started).count();
-    std::printf("Reply to display in the real program: platform %s, poll interval %lld ms\n",
+    const double seconds = std::chrono::duration<double>(Clock::now() - m_started).count();
+    const long processors = ::sysconf(_SC_NPROCESSORS_ONLN);
+    const double others = othersPercent(m_ticksAtStart, readCpuTicks(), seconds, ::sysconf(_SC_CLK_TCK), processors);
+
+    // Each figure over the replies that reached its stage.
+    auto figures = [this](double (*pick)(const Sample&)) {
+        std::vector<double> values;
+        for (const Sample& s : m_samples) {
+            if (const double v = pick(s); std::isfinite(v)) {
+                values.push_back(v);
+            }
+        }
+        return summarize(std::move(values));
+    };
+
+    std::printf("Reply to display in the real program: platform %s, poll interval %lld ms, radio turnaround %lld us\n",
                 QGuiApplication::platformName().toStdString().c_str(),
-                static_cast<long long>(m_options.interval.count()));
+                static_cast<long long>(m_options.interval.count()),
+                static_cast<long long>(m_options.turnaround.count()));
     std::printf("replies shown %zu (first %zu not timed), queries received %zu, replies written %zu, %.1f s\n", m_seen,
                 m_options.warmUp, m_radio.queries(), m_radio.answered(), seconds);
-    std::printf("%s\n", statsHeader("microseconds from the write on the line").c_str());
-    std::printf("%s\n", statsRow("shown", summarize(m_shownUs)).c_str());
-    std::printf("%s\n", statsRow("painted", summarize(m_paintedUs)).c_str());
+    std::printf("other programs kept %.0f %% of the %ld processors busy meanwhile\n", others, processors);
+    std::printf("%s\n", statsHeader("microseconds").c_str());
+    std::printf("%s\n", statsRow("shown", figures([](const Sample& s) { return s.shown; })).c_str());
+    std::printf("%s\n", statsRow("painted", figures([](const Sample& s) { return s.painted; })).c_str());
+    std::printf("of which:\n");
+    std::printf("%s\n", statsRow(" line to loop", figures([](const Sample& s) { return s.woken; })).c_str());
+    std::printf("%s\n", statsRow(" loop to shown", figures([](const Sample& s) { return s.shown - s.woken; })).c_str());
+    std::printf("%s\n",
+                statsRow(" shown to paint", figures([](const Sample& s) { return s.painted - s.shown; })).c_str());
+    std::printf("(from the write of the reply on the line; \"line to loop\" ends when the event loop dispatches the\n"
+                " serial port's read notifier, \"loop to shown\" is the program's own work on the reply)\n");
     std::fflush(stdout);
+}
+
+bool ReplyLatencyRun::writeSamples() const {
+    std::ofstream out(m_options.samplesFile);
+    out << "reply,woken_us,shown_us,painted_us\n";
+    for (std::size_t i = 0; i < m_samples.size(); ++i) {
+        const Sample& s = m_samples[i];
+        out << i << ',' << s.woken << ',' << s.shown << ',' << s.painted << '\n';
+    }
+    if (!out.flush()) {
+        std::fprintf(stderr, "reply_latency: cannot write %s\n", m_options.samplesFile.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace quorvel::bench

@@ -18,6 +18,7 @@ long long wholeNumber(const std::string& text) {
 
 std::string runUsage() {
     return "Usage: reply_latency [--replies N] [--warm-up N] [--interval MS]\n"
+           "                     [--turnaround US] [--samples FILE]\n"
            "Runs the Quorvel window with its real serial port on a pseudo-terminal linked as Com1,\n"
            "plays the radio on the other end and times each reply, from its write to the slider and\n"
            "the power box showing it, and to the window's repaint. Offscreen unless QT_QPA_PLATFORM\n"
@@ -25,7 +26,10 @@ std::string runUsage() {
            "\n"
            "  --replies N    replies to time (default 400)\n"
            "  --warm-up N    replies shown first and not timed (default 10)\n"
-           "  --interval MS  poll interval, 500 to 10000 (default 500)\n";
+           "  --interval MS  poll interval, 500 to 10000 (default 500)\n"
+           "  --turnaround US the radio's time from reading a query to writing its reply, in\n"
+           "                 microseconds, 0 to 100000 (default 0: at once)\n"
+           "  --samples FILE also write each timed reply's figures to FILE as CSV\n";
 }
 
 ParsedRunOptions parseRunOptions(const std::vector<std::string>& args) {
@@ -37,7 +41,15 @@ ParsedRunOptions parseRunOptions(const std::vector<std::string>& args) {
             result.help = true;
             return result;
         }
-        if (name != "--replies" && name != "--warm-up" && name != "--interval") {
+        if (name == "--samples") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                result.error = "--samples needs a file name";
+                return result;
+            }
+            options.samplesFile = args[++i];
+            continue;
+        }
+        if (name != "--replies" && name != "--warm-up" && name != "--interval" && name != "--turnaround") {
             if (name.rfind("--", 0) == 0) {
                 result.error = "unknown option " + name;
                 return result;
@@ -52,6 +64,8 @@ ParsedRunOptions parseRunOptions(const std::vector<std::string>& args) {
             options.warmUp = static_cast<std::size_t>(value);
         } else if (name == "--interval" && value >= 500 && value <= 10000) {
             options.interval = std::chrono::milliseconds{value};
+        } else if (name == "--turnaround" && value >= 0 && value <= 100000) {
+            options.turnaround = std::chrono::microseconds{value};
         } else {
             result.error = name + " needs a whole number in its range";
             return result;

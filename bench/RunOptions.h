@@ -13,6 +13,8 @@ struct RunOptions {
     std::size_t replies = 400;               // replies timed
     std::size_t warmUp = 10;                 // replies shown first and not timed
     std::chrono::milliseconds interval{500}; // the poll interval the program is set to
+    std::chrono::microseconds turnaround{0}; // the radio's time from query to reply
+    std::string samplesFile;                 // where to write every timed reply as CSV; empty: nowhere
 };
 
 struct ParsedRunOptions {
