@@ -99,7 +99,10 @@ void ReplyLatencyRun::attach() {
 bool ReplyLatencyRun::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::SockAct:
-        if (qobject_cast<QSerialPort*>(watched->parent()) != nullptr) {
+        // The port's write notifier fires too, right after each query goes out.
+        if (const auto* notifier = qobject_cast<QSocketNotifier*>(watched);
+            notifier != nullptr && notifier->type() == QSocketNotifier::Read &&
+            qobject_cast<QSerialPort*>(notifier->parent()) != nullptr) {
             onSerialNotifier();
         }
         break;
