@@ -36,11 +36,13 @@ std::vector<std::string> argumentsOf(const QStringList& arguments) {
 }
 
 void startRun() {
+    // main() has already refused a command line that does not parse.
     const auto parsed = quorvel::bench::parseRunOptions(argumentsOf(QCoreApplication::arguments()));
     const std::string mappingDir =
         quorvel::portSearchDirs(environment("HOME"), environment("XDG_CONFIG_HOME")).mappingDir;
     // Owned by the application, so it goes after the window has closed its port.
-    new quorvel::bench::ReplyLatencyRun(*parsed.options, mappingDir, QCoreApplication::instance());
+    new quorvel::bench::ReplyLatencyRun(parsed.options.value_or(quorvel::bench::RunOptions{}), mappingDir,
+                                        QCoreApplication::instance());
 }
 Q_COREAPP_STARTUP_FUNCTION(startRun)
 
