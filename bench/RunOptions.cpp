@@ -17,19 +17,19 @@ long long wholeNumber(const std::string& text) {
 } // namespace
 
 std::string runUsage() {
-    return "Usage: reply_latency [--replies N] [--warm-up N] [--interval MS]\n"
-           "                     [--turnaround US] [--samples FILE]\n"
+    return "Usage: reply_latency [--replies N] [--warm-up N] [--interval MS] [--turnaround US]\n"
+           "                     [--samples FILE]\n"
            "Runs the Quorvel window with its real serial port on a pseudo-terminal linked as Com1,\n"
            "plays the radio on the other end and times each reply, from its write to the slider and\n"
            "the power box showing it, and to the window's repaint. Offscreen unless QT_QPA_PLATFORM\n"
            "says otherwise.\n"
            "\n"
-           "  --replies N    replies to time (default 400)\n"
-           "  --warm-up N    replies shown first and not timed (default 10)\n"
-           "  --interval MS  poll interval, 500 to 10000 (default 500)\n"
-           "  --turnaround US the radio's time from reading a query to writing its reply, in\n"
-           "                 microseconds, 0 to 100000 (default 0: at once)\n"
-           "  --samples FILE also write each timed reply's figures to FILE as CSV\n";
+           "  --replies N      replies to time (default 400)\n"
+           "  --warm-up N      replies shown first and not timed (default 10)\n"
+           "  --interval MS    poll interval, 500 to 10000 (default 500)\n"
+           "  --turnaround US  the radio's time from reading a query to writing its reply,\n"
+           "                   0 to 100000 microseconds (default 0: at once)\n"
+           "  --samples FILE   also write each timed reply's figures to FILE as CSV\n";
 }
 
 ParsedRunOptions parseRunOptions(const std::vector<std::string>& args) {
