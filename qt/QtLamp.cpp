@@ -12,6 +12,10 @@ QtLamp::QtLamp(QWidget* parent) : QWidget(parent) {
 }
 
 void QtLamp::setFillColor(Color color) {
+    // Every reply sets both lamps; repainting an unchanged lamp costs an X round trip per poll.
+    if (color == m_fill) {
+        return;
+    }
     m_fill = color;
     update();
 }

@@ -13,6 +13,10 @@ void QtSlider::setMax(std::int32_t max) {
 }
 
 void QtSlider::setTickFrequency(std::int32_t frequency) {
+    // QSlider repaints on every setTickInterval, even to the same value, and each reply sets it.
+    if (frequency == tickInterval()) {
+        return;
+    }
     setTickInterval(frequency);
 }
 
