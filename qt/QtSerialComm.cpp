@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <initializer_list>
 #include <optional>
+#include <utility>
 
 #ifndef Q_OS_WIN
 #include <cerrno>
@@ -27,6 +29,17 @@ struct LineSettings {
     QSerialPort::StopBits stopBits;
 };
 
+// The value named by one field of a settings text, or none when the field names none.
+template <typename Value>
+std::optional<Value> lookUp(const QString& field, std::initializer_list<std::pair<QStringView, Value>> names) {
+    for (const auto& [name, value] : names) {
+        if (field == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<LineSettings> parseLineSettings(const QString& text) {
     const QStringList fields = text.split(u',');
     if (fields.size() != 4) {
@@ -39,40 +52,23 @@ std::optional<LineSettings> parseLineSettings(const QString& text) {
     if (!ok || line.baudRate <= 0 || fields[0].front() == u'+' || fields[0].trimmed() != fields[0]) {
         return std::nullopt;
     }
-    const QString parity = fields[1].toUpper();
-    if (parity == u"N") {
-        line.parity = QSerialPort::NoParity;
-    } else if (parity == u"E") {
-        line.parity = QSerialPort::EvenParity;
-    } else if (parity == u"O") {
-        line.parity = QSerialPort::OddParity;
-    } else if (parity == u"M") {
-        line.parity = QSerialPort::MarkParity;
-    } else if (parity == u"S") {
-        line.parity = QSerialPort::SpaceParity;
-    } else {
+    const auto parity = lookUp<QSerialPort::Parity>(fields[1].toUpper(), {{u"N", QSerialPort::NoParity},
+                                                                          {u"E", QSerialPort::EvenParity},
+                                                                          {u"O", QSerialPort::OddParity},
+                                                                          {u"M", QSerialPort::MarkParity},
+                                                                          {u"S", QSerialPort::SpaceParity}});
+    const auto dataBits = lookUp<QSerialPort::DataBits>(fields[2], {{u"5", QSerialPort::Data5},
+                                                                    {u"6", QSerialPort::Data6},
+                                                                    {u"7", QSerialPort::Data7},
+                                                                    {u"8", QSerialPort::Data8}});
+    const auto stopBits = lookUp<QSerialPort::StopBits>(
+        fields[3], {{u"1", QSerialPort::OneStop}, {u"1.5", QSerialPort::OneAndHalfStop}, {u"2", QSerialPort::TwoStop}});
+    if (!parity || !dataBits || !stopBits) {
         return std::nullopt;
     }
-    if (fields[2] == u"5") {
-        line.dataBits = QSerialPort::Data5;
-    } else if (fields[2] == u"6") {
-        line.dataBits = QSerialPort::Data6;
-    } else if (fields[2] == u"7") {
-        line.dataBits = QSerialPort::Data7;
-    } else if (fields[2] == u"8") {
-        line.dataBits = QSerialPort::Data8;
-    } else {
-        return std::nullopt;
-    }
-    if (fields[3] == u"1") {
-        line.stopBits = QSerialPort::OneStop;
-    } else if (fields[3] == u"1.5") {
-        line.stopBits = QSerialPort::OneAndHalfStop;
-    } else if (fields[3] == u"2") {
-        line.stopBits = QSerialPort::TwoStop;
-    } else {
-        return std::nullopt;
-    }
+    line.parity = *parity;
+    line.dataBits = *dataBits;
+    line.stopBits = *stopBits;
     return line;
 }
 
