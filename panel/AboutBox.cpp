@@ -5,11 +5,6 @@
 
 namespace quorvel {
 
-std::string aboutText(int major, int minor, int revision, int year) {
-    return "       Quorvel " + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision) +
-           " by Orlend\r\nCopyright (c) " + std::to_string(year) + " Orlend. All rights reserved.";
-}
-
 void Form1::mnuHelpAbout_Click() {
     // The year comes from the clock each time, so the notice never shows the build's year.
     const std::string text = aboutText(kVersionMajor, kVersionMinor, kVersionRevision, m_c.clock.currentYear());
