@@ -14,6 +14,9 @@ constexpr std::string_view kLineSettings = "38400,N,8,1";
 constexpr std::string_view kInvalidPortMessage = "Invalid COM port selected, please select a valid COM port.";
 constexpr std::string_view kNoPollPortMessage = "Cannot poll unless a valid com port is selected first.";
 
+// The poll timer's interval until the settings say otherwise, and how long the link may stay
+// silent before its lamp turns red.
+constexpr auto kDefaultPollInterval = std::chrono::milliseconds{500};
 constexpr auto kWatchdogInterval = std::chrono::milliseconds{11000};
 
 // The port menu item to tick for a port text: its numeric value compared with 1..16, so "07"

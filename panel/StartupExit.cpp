@@ -44,7 +44,7 @@ void Form1::Form_Load() {
             m_c.tmrK3Con.setEnabled(true);
         }
 
-        polltime = getSetting("polltime", "500");
+        polltime = getSetting("polltime", std::to_string(kDefaultPollInterval.count()));
         saveSetting("polltime", polltime);
         m_c.tmrPoll.setInterval(toInt32(roundHalfEven(numericValue(polltime))));
 

@@ -1,5 +1,6 @@
 #include "qt/QtMainWindow.h"
 
+#include "link/PortRules.h"
 #include "qt/QtColors.h"
 #include "qt/QtLamp.h"
 #include "qt/QtMenuItem.h"
@@ -24,9 +25,6 @@
 namespace quorvel {
 
 namespace {
-
-constexpr auto kPollInterval = std::chrono::milliseconds{500};
-constexpr auto kK3ConInterval = std::chrono::milliseconds{11000};
 
 // The client area and every control's box, in twips.
 constexpr int kClientWidth = 2775;
@@ -95,9 +93,9 @@ QtMainWindow::QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clo
     setWindowTitle(QStringLiteral("Quorvel"));
     setWindowIcon(programIcon());
 
-    m_tmrPoll = new QtTimer(kPollInterval, this);
+    m_tmrPoll = new QtTimer(kDefaultPollInterval, this);
     m_tmrPoll->setObjectName(QStringLiteral("tmrPoll"));
-    m_tmrK3Con = new QtTimer(kK3ConInterval, this);
+    m_tmrK3Con = new QtTimer(kWatchdogInterval, this);
     m_tmrK3Con->setObjectName(QStringLiteral("tmrK3Con"));
 
     buildMenus();
