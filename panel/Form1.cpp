@@ -1,5 +1,6 @@
 #include "panel/Form1.h"
 
+#include "link/PortRules.h"
 #include "link/RunTimeError.h"
 #include "link/TextNumbers.h"
 
@@ -43,6 +44,20 @@ void Form1::saveSetting(const std::string& key, const std::string& value) {
 
 bool Form1::pollIsOn() const {
     return numericValue(poll) == 1;
+}
+
+void Form1::rearmWatchdog() {
+    m_c.tmrK3Con.setEnabled(false);
+    m_c.tmrK3Con.setInterval(kWatchdogInterval.count());
+    if (pollIsOn()) {
+        m_c.tmrK3Con.setEnabled(true);
+    }
+}
+
+void Form1::resumePolling() {
+    if (pollIsOn()) {
+        m_c.tmrPoll.setEnabled(true);
+    }
 }
 
 } // namespace quorvel

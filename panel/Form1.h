@@ -116,6 +116,10 @@ private:
     std::string getSetting(const std::string& key, const std::string& defaultValue);
     void saveSetting(const std::string& key, const std::string& value);
     bool pollIsOn() const; // poll taken as a number equals 1; "Type mismatch" when it is no number
+    // Starts the watchdog's count afresh; it runs again only while polling is on.
+    void rearmWatchdog();
+    // Polls again after a pause, if the polling switch is on.
+    void resumePolling();
 
     Form1Controls m_c;
 

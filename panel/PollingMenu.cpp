@@ -1,5 +1,4 @@
 // The Settings menu: polling on and off, and the poll interval.
-#include "link/PortRules.h"
 #include "link/TextNumbers.h"
 #include "panel/Form1.h"
 
@@ -17,9 +16,7 @@ void Form1::mnuPoll_Click() {
             saveSetting("poll", "1");
             m_c.mnuPoll.setChecked(true);
             m_c.tmrPoll.setEnabled(true);
-            m_c.tmrK3Con.setEnabled(false);
-            m_c.tmrK3Con.setInterval(kWatchdogInterval.count());
-            m_c.tmrK3Con.setEnabled(true);
+            rearmWatchdog();
         } else if (poll == "1") {
             poll = "0";
             saveSetting("poll", "0");

@@ -1,5 +1,4 @@
 // What the panel does with the radio's answers.
-#include "link/PortRules.h"
 #include "link/PowerCommand.h"
 #include "link/ReplyFraming.h"
 #include "link/TextNumbers.h"
@@ -22,11 +21,7 @@ void Form1::MSComm1_OnComm() {
 
         // Anything at all from the radio is a sign of life.
         m_c.shpK3Con.setFillColor(kGreen);
-        m_c.tmrK3Con.setEnabled(false);
-        m_c.tmrK3Con.setInterval(kWatchdogInterval.count());
-        if (pollIsOn()) {
-            m_c.tmrK3Con.setEnabled(true);
-        }
+        rearmWatchdog();
 
         // A reply split over several reads is framed once its ";" has arrived.
         const std::string pending = m_partialReply.withRead(pollresult);

@@ -12,9 +12,7 @@ void Form1::sldTxPwr_MouseDown() {
 
 void Form1::sldTxPwr_MouseUp() {
     trapped("VB6 runtime error (sldTxPwr_MouseUp): ", [this] {
-        if (pollIsOn()) {
-            m_c.tmrPoll.setEnabled(true);
-        }
+        resumePolling();
         const std::int32_t v = m_c.sldTxPwr.value();
         txpwr = decimalText(v);
         m_c.sldTxPwr.setToolTipText(txpwr);

@@ -38,14 +38,10 @@ void Form1::txtTxPwr_LostFocus() {
         }
         if (!keyFilter->test(t)) {
             m_c.txtTxPwr.setText(std::string(kNoNumberText));
-            if (pollIsOn()) {
-                m_c.tmrPoll.setEnabled(true);
-            }
+            resumePolling();
             return;
         }
-        if (pollIsOn()) {
-            m_c.tmrPoll.setEnabled(true);
-        }
+        resumePolling();
 
         const double x = leadingNumber(t);
         if (x >= 0 && x < 9) {
