@@ -7,23 +7,6 @@
 
 namespace quorvel {
 
-namespace {
-
-// The characters of a UTF-8 text, each as its own byte run.
-std::vector<std::string_view> characters(std::string_view utf8) {
-    std::vector<std::string_view> chars;
-    std::size_t start = 0;
-    for (std::size_t i = 1; i <= utf8.size(); ++i) {
-        if (i == utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0U) != 0x80U) {
-            chars.push_back(utf8.substr(start, i - start));
-            start = i;
-        }
-    }
-    return chars;
-}
-
-} // namespace
-
 ReplyFields replyFields(std::string_view framedReply) {
     ReplyFields fields;
     if (framedReply.size() > 2) {
@@ -54,7 +37,7 @@ std::optional<std::string> sliderCommand(long long watts) {
 
 std::optional<std::string> typedCommand(std::string_view typed) {
     const double x = leadingNumber(typed);
-    const auto chars = characters(typed);
+    const auto chars = utf8Characters(typed);
     const std::string t(typed);
     if (x >= 0 && x < 9) {
         if (chars.size() == 1) {

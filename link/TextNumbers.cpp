@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace quorvel {
 
@@ -54,6 +55,21 @@ double parseChecked(std::string_view text) {
         throw RunTimeError::typeMismatch();
     }
     return value;
+}
+
+// Fixed notation, shortest round-trip digits unless a count of decimals is given; a negative zero
+// reads as zero. 400 characters hold the largest double written out in full.
+template <typename Number> std::string fixedText(Number value, std::optional<int> decimals = std::nullopt) {
+    std::array<char, 400> buffer{};
+    char* const first = buffer.data();
+    char* const last = first + buffer.size();
+    const auto [ptr, ec] = decimals ? std::to_chars(first, last, value, std::chars_format::fixed, *decimals)
+                                    : std::to_chars(first, last, value, std::chars_format::fixed);
+    std::string text(first, ec == std::errc{} ? ptr : first);
+    if (!text.empty() && text.front() == '-' && text.find_first_of("123456789") == std::string::npos) {
+        text.erase(0, 1);
+    }
+    return text;
 }
 
 } // namespace
@@ -187,34 +203,15 @@ std::string decimalText(long long value) {
 }
 
 std::string plainText(double value) {
-    std::array<char, 400> buffer{};
-    const auto [ptr, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
-    std::string text(buffer.data(), ec == std::errc{} ? ptr : buffer.data());
-    if (text == "-0") {
-        text = "0";
-    }
-    return text;
+    return fixedText(value);
 }
 
 std::string singleText(float value) {
-    std::array<char, 64> buffer{};
-    const auto [ptr, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
-    std::string text(buffer.data(), ec == std::errc{} ? ptr : buffer.data());
-    if (text == "-0") {
-        text = "0";
-    }
-    return text;
+    return fixedText(value);
 }
 
 std::string oneDecimalText(double value) {
-    std::array<char, 400> buffer{};
-    const auto [ptr, ec] =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, 1);
-    std::string text(buffer.data(), ec == std::errc{} ? ptr : buffer.data());
-    if (text == "-0.0") {
-        text = "0.0";
-    }
-    return text;
+    return fixedText(value, 1);
 }
 
 std::string displayText(double value) {
@@ -229,15 +226,21 @@ std::string displayText(double value) {
     return (negative ? "-" : " ") + text;
 }
 
-std::size_t characterCount(std::string_view utf8) {
-    std::size_t count = 0;
-    for (const char c : utf8) {
+std::vector<std::string_view> utf8Characters(std::string_view utf8) {
+    std::vector<std::string_view> chars;
+    std::size_t start = 0;
+    for (std::size_t i = 1; i <= utf8.size(); ++i) {
         // Continuation bytes (10xxxxxx) belong to the character before them.
-        if ((static_cast<unsigned char>(c) & 0xC0U) != 0x80U) {
-            ++count;
+        if (i == utf8.size() || (static_cast<unsigned char>(utf8[i]) & 0xC0U) != 0x80U) {
+            chars.push_back(utf8.substr(start, i - start));
+            start = i;
         }
     }
-    return count;
+    return chars;
+}
+
+std::size_t characterCount(std::string_view utf8) {
+    return utf8Characters(utf8).size();
 }
 
 } // namespace quorvel

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Numbers travel through the program as text and are converted where they are used. These are the
 // conversions, all of them locale-independent: "." is the decimal separator whatever the user's
@@ -40,7 +41,8 @@ std::string oneDecimalText(double value);
 // number and no zero before the point: 5.0 -> " 5", 5.5 -> " 5.5", 0.5 -> " .5", 0 -> " 0".
 std::string displayText(double value);
 
-// Number of characters of a UTF-8 text.
+// The characters of a UTF-8 text, each as its own byte run, and their number.
+std::vector<std::string_view> utf8Characters(std::string_view utf8);
 std::size_t characterCount(std::string_view utf8);
 
 } // namespace quorvel

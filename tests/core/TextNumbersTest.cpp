@@ -88,8 +88,19 @@ TEST(NumberTexts, FollowTheDisplayForms) {
     EXPECT_EQ(singleText(1440.0F), "1440");
     EXPECT_EQ(singleText(-15.0F), "-15");
     EXPECT_EQ(singleText(7.5F), "7.5");
+    // A negative zero, or a small negative that rounds to zero, never shows its sign.
+    EXPECT_EQ(plainText(-0.0), "0");
+    EXPECT_EQ(singleText(-0.0F), "0");
+    EXPECT_EQ(oneDecimalText(-0.04), "0.0");
+    EXPECT_EQ(oneDecimalText(-0.05), "-0.1");
+    EXPECT_EQ(displayText(-0.0), " 0");
     EXPECT_EQ(characterCount("5.5"), 3U);
     EXPECT_EQ(characterCount(std::string("\xC3\xA9") + "5"), 2U);
+    const std::vector<std::string_view> expected{"\xC3\xA9", "5", "\xE2\x82\xAC"};
+    EXPECT_EQ(utf8Characters("\xC3\xA9"
+                             "5"
+                             "\xE2\x82\xAC"),
+              expected);
 }
 
 } // namespace
