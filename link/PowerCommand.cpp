@@ -7,6 +7,18 @@
 
 namespace quorvel {
 
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isDigit(std::string_view character) {
+    return character.size() == 1 && isDigit(character[0]);
+}
+
+} // namespace
+
 ReplyFields replyFields(std::string_view framedReply) {
     ReplyFields fields;
     if (framedReply.size() > 2) {
@@ -43,8 +55,9 @@ std::optional<std::string> typedCommand(std::string_view typed) {
         if (chars.size() == 1) {
             return "PC0" + t + "00;";
         }
-        if (chars.size() == 3) {
-            // The middle character is taken to be the point and dropped unexamined.
+        // Only "d.d" carries tenths. Any other three characters ("005", "1e2", "5,5") would have
+        // their middle one dropped and set a power the user never typed.
+        if (chars.size() == 3 && isDigit(chars[0]) && chars[1] == "." && isDigit(chars[2])) {
             return "PC0" + std::string(chars[0]) + std::string(chars[2]) + "0;";
         }
         return std::nullopt;
@@ -64,12 +77,12 @@ std::optional<std::string> typedCommand(std::string_view typed) {
     return std::nullopt;
 }
 
-bool isWellFormedSetCommand(std::string_view command) {
+bool isWellFormedPowerMessage(std::string_view command) {
     if (command.size() != 7 || command.substr(0, 2) != "PC" || command.back() != ';') {
         return false;
     }
     const auto digits = command.substr(2, 3);
-    const bool allDigits = std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const bool allDigits = std::all_of(digits.begin(), digits.end(), [](char c) { return isDigit(c); });
     return allDigits && (command[5] == '0' || command[5] == '1');
 }
 

@@ -27,10 +27,12 @@ ReplyFields replyFields(std::string_view framedReply);
 std::optional<std::string> sliderCommand(long long watts);
 
 // Typed-entry rule: pads by the number of characters typed and copies them as they stand, so
-// it can yield commands whose digit field is not three digits (see isWellFormedSetCommand).
+// it can yield commands whose digit field is not three digits (see isWellFormedPowerMessage). A
+// three-character text below 9 W gives a command only when it is digit, point, digit.
 std::optional<std::string> typedCommand(std::string_view typed);
 
-// True for "PC" + three decimal digits + "0" or "1" + ";", the only set commands the radio takes.
-bool isWellFormedSetCommand(std::string_view command);
+// True for "PC" + three decimal digits + "0" or "1" + ";": the only set commands the radio takes,
+// and the only replies that carry a power the panel can show.
+bool isWellFormedPowerMessage(std::string_view command);
 
 } // namespace quorvel

@@ -55,7 +55,7 @@ void Form1::txtTxPwr_LostFocus() {
         // The rule copies the typed characters as they stand; the radio only understands three
         // digits there, so anything else (" .5" left by a low-range reply, "9.9") is not sent.
         const auto command = typedCommand(t);
-        if (command && isWellFormedSetCommand(*command) && m_c.MSComm1.portOpen()) {
+        if (command && isWellFormedPowerMessage(*command) && m_c.MSComm1.portOpen()) {
             m_c.MSComm1.output(*command);
         }
     });

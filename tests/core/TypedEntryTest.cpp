@@ -144,6 +144,13 @@ TEST(TypedEntry, LeavingTheBoxSendsTheTypedRuleWhenItGivesThreeDigits) {
         {"ab5", none, Lamp::ButtonFace, "ab5"},
         {".", none, Lamp::ButtonFace, "."},
         {"9 ", none, Lamp::Green, "9 "},
+        // Below 9 W a three-character text is sent only as digit, point, digit; its middle
+        // character is never dropped unseen.
+        {"005", none, Lamp::ButtonFace, "005"},
+        {"1e2", none, Lamp::ButtonFace, "1e2"},
+        {"0 5", none, Lamp::ButtonFace, "0 5"},
+        {"7;8", none, Lamp::ButtonFace, "7;8"},
+        {"5,5", none, Lamp::ButtonFace, "5,5"},
     };
     for (const Case& c : cases) {
         FormHarness h;
@@ -267,6 +274,8 @@ TEST(TypedEntryProperty, SendsNothingOrOneWellFormedCommand) {
     const std::vector<std::string> alphabet = {"0", "1", "2", "3", "4", "5", "6", "7",  "8",       "9",
                                                ".", "-", " ", "a", "+", "e", ",", "\t", "\xC2\xB5"};
     const std::regex wellFormed("^PC[0-9]{3}[01];$");
+    // The only texts that may set the low range: a digit, or digit, point, digit.
+    const std::regex lowRangeText("^[0-9](\\.[0-9])?$");
 
     FormHarness h;
     h.start({{"port", "1"}});
@@ -293,6 +302,10 @@ TEST(TypedEntryProperty, SendsNothingOrOneWellFormedCommand) {
                 ASSERT_TRUE(std::regex_match(h.comm.written.front(), wellFormed))
                     << '"' << typed << "\" sent \"" << h.comm.written.front() << '"';
                 ASSERT_EQ(typedCommand(typed), h.comm.written.front()) << '"' << typed << '"';
+                if (h.comm.written.front()[5] == '0') {
+                    ASSERT_TRUE(std::regex_match(typed, lowRangeText))
+                        << '"' << typed << "\" sent \"" << h.comm.written.front() << '"';
+                }
             } else if (const auto rule = typedCommand(typed); rule && std::regex_match(*rule, wellFormed)) {
                 FAIL() << '"' << typed << "\" sent nothing although the rule gives " << *rule;
             }
