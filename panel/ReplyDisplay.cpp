@@ -31,14 +31,17 @@ void Form1::MSComm1_OnComm() {
         if (!complete) {
             return;
         }
-        // "?;" while the radio is busy, or some other frame: alive, but nothing to show.
-        if (parsedresult.rfind("PC", 0) != 0) {
+        // Only a power reply as the radio sends it is shown. Anything else framed from the line
+        // ("?;" while the radio is busy, a range flag the panel does not know, a reply cut short or
+        // with a stray character in it) is a sign of life and nothing more: read by position it
+        // would show a power the radio does not have, and reported it would put a box in front of
+        // the operator at every poll.
+        if (!isWellFormedPowerMessage(parsedresult)) {
             return;
         }
 
         const ReplyFields fields = replyFields(parsedresult);
-        const double flag = numericValue(fields.flag);
-        if (flag == 0) {
+        if (numericValue(fields.flag) == 0) {
             m_c.shpPAEnabled.setFillColor(kButtonFace);
             m_c.sldTxPwr.setMax(10);
             m_c.sldTxPwr.setTickFrequency(1);
@@ -48,7 +51,7 @@ void Form1::MSComm1_OnComm() {
             txpwr = oneDecimalText(tenths / 10);
             m_c.sldTxPwr.setValue(toInt32(roundHalfEven(leadingNumber(txpwr))));
             m_c.txtTxPwr.setText(displayText(numericValue(txpwr)));
-        } else if (flag == 1) {
+        } else {
             m_c.shpPAEnabled.setFillColor(kGreen);
             m_c.sldTxPwr.setMax(100);
             m_c.sldTxPwr.setTickFrequency(10);
@@ -57,8 +60,6 @@ void Form1::MSComm1_OnComm() {
             txpwr = plainText(leadingNumber(fields.digits));
             m_c.sldTxPwr.setValue(toInt32(roundHalfEven(leadingNumber(txpwr))));
             m_c.txtTxPwr.setText(txpwr);
-        } else {
-            return; // a range flag the panel does not know
         }
         m_c.sldTxPwr.setToolTipText(txpwr);
     });
