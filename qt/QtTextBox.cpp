@@ -2,8 +2,10 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace quorvel {
 
@@ -85,18 +87,48 @@ void QtTextBox::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+bool QtTextBox::event(QEvent* event) {
+    // While the window was not active the focus may have moved on without a word to the box (a
+    // click on another control only records where the focus is to go); it finds out when the
+    // window becomes active again.
+    if (event->type() == QEvent::WindowActivate && m_hasFocus && window()->focusWidget() != this) {
+        loseFocus();
+    }
+    return QLineEdit::event(event);
+}
+
+void QtTextBox::mousePressEvent(QMouseEvent* event) {
+    // The press of the click that brought the focus would put the caret where it landed and drop
+    // the selection GotFocus made, so that typing would add to the shown power.
+    const bool keepSelection = std::exchange(m_focusedByClick, false) && hasSelectedText();
+    const int start = selectionStart();
+    const int length = selectionLength();
+    QLineEdit::mousePressEvent(event);
+    if (keepSelection) {
+        setSelection(start, length);
+    }
+}
+
 void QtTextBox::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
-    if (isFocusMove(event->reason())) {
+    if (!m_hasFocus) {
+        m_hasFocus = true;
+        m_focusedByClick = event->reason() == Qt::MouseFocusReason;
         emit gotFocus();
     }
 }
 
 void QtTextBox::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    if (isFocusMove(event->reason())) {
-        emit lostFocus();
+    if (m_hasFocus && isFocusMove(event->reason())) {
+        loseFocus();
     }
+}
+
+void QtTextBox::loseFocus() {
+    m_hasFocus = false;
+    m_focusedByClick = false;
+    emit lostFocus();
 }
 
 } // namespace quorvel

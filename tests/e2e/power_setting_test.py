@@ -107,5 +107,36 @@ def typed_power_is_sent_on_enter(session):
     session.check_no_message_box()
 
 
+def click_and_type(session, sim, text):
+    """Clicks into the power box, types text without selecting anything first, presses Enter;
+    returns the time of the Enter."""
+    session.click(POWER_BOX)
+    wait_until(lambda: time.monotonic() - sim.queries()[-1].time > 4 * POLL_S, 5, "polling to pause in the power box")
+    session.type_text(text)
+    entered = time.monotonic()
+    session.keys("Return")
+    return entered
+
+
+def typing_after_a_click_replaces_the_shown_power(session):
+    # The radio stands at 9 W, so the box shows "9": typed "5" must set 5 W, not 95 W. The window
+    # starts without the keyboard, and no window manager runs: the click into the box brings the
+    # focus only with the window's activation.
+    sim = session.start_panel("--power", "9", settings=FAST_POLLING, focus=False)
+    sim.wait_for("tx", "PC0091;", count=2)
+    entered = click_and_type(session, sim, "5")
+    sim.wait_for_queries(QUERIES_AFTER_COMMIT, since=entered, timeout=5)
+    check(sim.set_commands(since=entered) == ["PC0500;"], f"'5' sent {sim.set_commands(since=entered)}")
+
+    # Now the window is active: the click's own press must not undo the selection either. The box
+    # shows " 5" from the radio's reply.
+    sim.wait_for("tx", "PC0500;", since=entered, timeout=5)
+    entered = click_and_type(session, sim, "7")
+    sim.wait_for_queries(QUERIES_AFTER_COMMIT, since=entered, timeout=5)
+    check(sim.set_commands(since=entered) == ["PC0700;"], f"'7' sent {sim.set_commands(since=entered)}")
+    session.check_no_message_box()
+
+
 if __name__ == "__main__":
-    sys.exit(run("power-setting", [slider_release_sends_the_power_it_stops_at, typed_power_is_sent_on_enter]))
+    sys.exit(run("power-setting", [slider_release_sends_the_power_it_stops_at, typed_power_is_sent_on_enter,
+                                   typing_after_a_click_replaces_the_shown_power]))

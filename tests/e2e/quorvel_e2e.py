@@ -286,8 +286,8 @@ class Session:
         )
         return env
 
-    def start_program(self):
-        """Starts quorvel and waits for its window."""
+    def start_program(self, focus=True):
+        """Starts quorvel and waits for its window; focus=False leaves it without the keyboard."""
         self._program_runs += 1
         log = self._log_file(f"quorvel-{self._program_runs}")
         self.program = subprocess.Popen(
@@ -297,7 +297,8 @@ class Session:
         self._processes.append(self.program)
         self.main_window = wait_until(self._only_window, 20, "the Quorvel window")
         # There is no window manager to hand the new window the keyboard, as a desktop would.
-        self.x("xdotool", "windowfocus", "--sync", self.main_window[0])
+        if focus:
+            self.x("xdotool", "windowfocus", "--sync", self.main_window[0])
         return self.program
 
     def _only_window(self):
@@ -305,11 +306,11 @@ class Session:
         windows = self.visible_windows()
         return windows[0] if len(windows) == 1 else None
 
-    def start_panel(self, *sim_options, settings=None, port=3):
+    def start_panel(self, *sim_options, settings=None, port=3, focus=True):
         """The usual start: the simulator as Com port, the program told to open it, the window up."""
         self.write_settings(settings if settings is not None else {"port": str(port)})
         sim = self.start_sim(*sim_options, port=port)
-        self.start_program()
+        self.start_program(focus)
         return sim
 
     def wait_for_exit(self, timeout=10):

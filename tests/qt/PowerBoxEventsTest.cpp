@@ -1,5 +1,5 @@
-// The power box under a real keyboard and focus: Enter commits by moving the focus, Tab selects,
-// and a box or menu opening over the window is no focus change.
+// The power box under a real keyboard, mouse and focus: Enter commits by moving the focus, Tab and
+// a click select, and a box or menu opening over the window is no focus change.
 
 #include "qt/QtTextBox.h"
 #include "tests/qt/WindowFixture.h"
@@ -15,6 +15,20 @@ using namespace quorvel;
 using quorvel::testing::WindowFixture;
 
 namespace {
+
+// The panel as the radio's 9 W reply leaves it: the box shows "9".
+QtTextBox* showNineWatts(WindowFixture& f) {
+    f.comm.receive("PC0091;");
+    f.window.deliverOnComm();
+    return f.find<QtTextBox>("txtTxPwr");
+}
+
+// Another window of the desktop takes the activation from the panel.
+bool activateOther(QWidget& other) {
+    other.show();
+    other.activateWindow();
+    return QTest::qWaitForWindowActive(&other);
+}
 
 // Puts the focus in the box the way a user does with Tab (from the slider before it).
 void tabInto(WindowFixture& f) {
@@ -90,6 +104,82 @@ private slots:
         QCOMPARE(box->selectedText(), QString("55"));
         QTest::keyClicks(box, "7");
         QCOMPARE(box->QLineEdit::text(), QString("7"));
+    }
+
+    // A click into the box selects all of it too, wherever the click lands: typing "5" with the
+    // radio at 9 W sets 5 W, not 95 W. A click into a window that is not active (always so without
+    // a window manager) only notes where the focus is to go; the box gets it with the window's
+    // activation, and that is still the user's move into the box.
+    void clickSelectsTheWholeText_data() {
+        QTest::addColumn<double>("across"); // where the click lands, as a share of the box's width
+        QTest::addColumn<bool>("windowActive");
+        QTest::newRow("left end") << 0.05 << true;
+        QTest::newRow("middle") << 0.5 << true;
+        QTest::newRow("right end") << 0.95 << true;
+        QTest::newRow("window not active") << 0.95 << false;
+    }
+
+    void clickSelectsTheWholeText() {
+        QFETCH(double, across);
+        QFETCH(bool, windowActive);
+        WindowFixture f;
+        f.loadWithPortOpen();
+        QVERIFY(f.showActive());
+        QtTextBox* box = showNineWatts(f);
+        QCOMPARE(box->QLineEdit::text(), QString("9"));
+        QWidget other;
+        if (!windowActive) {
+            QVERIFY(activateOther(other));
+        }
+        QSignalSpy got(box, &QtTextBox::gotFocus);
+
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(int(box->width() * across), box->height() / 2));
+        QVERIFY(f.showActive());
+
+        QCOMPARE(QApplication::focusWidget(), box);
+        QCOMPARE(got.count(), 1);
+        QCOMPARE(box->selectedText(), QString("9"));
+        QVERIFY(!f.tmrPoll().enabled());
+        QTest::keyClicks(box, "5");
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(f.setCommands(), std::vector<std::string>{"PC0500;"});
+    }
+
+    // Once the box has the focus, a click places the caret as in any text box.
+    void clickInTheFocusedBoxPlacesTheCaret() {
+        WindowFixture f;
+        f.loadWithPortOpen();
+        QVERIFY(f.showActive());
+        QtTextBox* box = showNineWatts(f);
+        QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+        QCOMPARE(box->selectedText(), QString("9"));
+
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 2, box->height() / 2));
+        QTest::keyClicks(box, "5");
+
+        QCOMPARE(box->QLineEdit::text(), QString("95"));
+    }
+
+    // The other way round: the focus moved on from the box while the window was not active. The
+    // entry is sent and polling resumes when the window is active again, and the next click into
+    // the box is a fresh entry.
+    void focusThatMovedOnWhileInactiveLeavesTheBoxOnActivation() {
+        WindowFixture f;
+        QtTextBox* box = startTyping(f);
+        QVERIFY(box != nullptr);
+        QTest::keyClicks(box, "50");
+        QWidget other;
+        QVERIFY(activateOther(other));
+        QCOMPARE(f.setCommands(), std::vector<std::string>{});
+
+        f.find<QWidget>("sldTxPwr")->setFocus(Qt::MouseFocusReason); // what a click there does
+        QVERIFY(f.showActive());
+
+        QCOMPARE(f.setCommands(), std::vector<std::string>{"PC0501;"});
+        QVERIFY(f.tmrPoll().enabled());
+        QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
+        QVERIFY(!f.tmrPoll().enabled());
+        QCOMPARE(box->selectedText(), QString("50"));
     }
 
     // Selection start and length count characters, not UTF-16 units.
