@@ -56,6 +56,7 @@ std::string simUsage() {
            "  --silent           answer nothing\n"
            "  --silent-after S   stop answering after S seconds\n"
            "  --busy             answer \"?;\" to everything\n"
+           "  --answer TEXT      answer TEXT to everything, as a noisy line or a faulty radio\n"
            "  --split            send each reply in two writes with a short pause between\n"
            "  --delay MS         wait MS milliseconds before each reply\n"
            "  --unplug-after S   close the port and remove its link after S seconds\n"
@@ -116,6 +117,11 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
                 return fail("--range takes 0 or 1, not " + value);
             }
             options.power.range = value[0] - '0';
+        } else if (name == "--answer") {
+            if (value.empty()) {
+                return fail("--answer needs a text");
+            }
+            options.fixedAnswer = value;
         } else if (name == "--delay") {
             const auto delay = parseDuration(value, 1.0, kMaxDelayMs);
             if (!delay) {

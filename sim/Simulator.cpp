@@ -90,7 +90,8 @@ void Simulator::onReadable() {
     const Behaviour behaviour = m_options.busy ? Behaviour::Busy : Behaviour::Normal;
     for (const std::string& frame : m_reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)))) {
         printExchange("rx", frame);
-        const CatAnswer result = answer(m_power, frame, behaviour);
+        const CatAnswer result =
+            m_options.fixedAnswer ? CatAnswer{*m_options.fixedAnswer, m_power} : answer(m_power, frame, behaviour);
         m_power = result.power;
         if (result.reply && !m_silent) {
             schedule(*result.reply, now);

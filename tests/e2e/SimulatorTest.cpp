@@ -94,9 +94,10 @@ TEST(FrameReader, BoundsAFrameThatNeverEnds) {
 }
 
 TEST(SimOptions, ReadsEveryOption) {
-    const ParsedOptions parsed = parseSimOptions({"--port", "3", "--dir", "/tmp/x", "--power", "5.5", "--range", "0",
-                                                  "--silent", "--busy", "--split", "--delay", "20", "--silent-after",
-                                                  "1.5", "--unplug-after", "2", "--quit-after", "30"});
+    const ParsedOptions parsed = parseSimOptions(
+        {"--port", "3",        "--dir",   "/tmp/x", "--power",        "5.5", "--range",        "0", "--silent",
+         "--busy", "--split",  "--delay", "20",     "--silent-after", "1.5", "--unplug-after", "2", "--quit-after",
+         "30",     "--answer", "PC12;"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const SimOptions& o = *parsed.options;
     EXPECT_EQ(o.port, 3);
@@ -107,6 +108,7 @@ TEST(SimOptions, ReadsEveryOption) {
     EXPECT_EQ(o.silentAfter, 1500ms);
     EXPECT_EQ(o.unplugAfter, 2000ms);
     EXPECT_EQ(o.quitAfter, 30000ms);
+    EXPECT_EQ(o.fixedAnswer, "PC12;");
 }
 
 TEST(SimOptions, DefaultsToFiftyWattsOnComOne) {
@@ -116,6 +118,7 @@ TEST(SimOptions, DefaultsToFiftyWattsOnComOne) {
     EXPECT_EQ(powerReply(parsed.options->power), "PC0501;");
     EXPECT_FALSE(parsed.options->silent || parsed.options->busy || parsed.options->split);
     EXPECT_FALSE(parsed.options->quitAfter);
+    EXPECT_FALSE(parsed.options->fixedAnswer);
 }
 
 TEST(SimOptions, TakesPowerInTheUnitsOfItsRange) {
@@ -142,7 +145,7 @@ TEST(SimOptions, RefusesBadArguments) {
     const std::vector<std::string> cases[] = {
         {"--port"},        {"--port", "0"},         {"--port", "x"},        {"--port", "2.5"}, {"--range", "2"},
         {"--delay", "-5"}, {"--quit-after", "abc"}, {"--unplug-after", ""}, {"--dir", ""},     {"--frobnicate"},
-        {"stray"},         {"--power", "5W"},
+        {"stray"},         {"--power", "5W"},       {"--answer", ""},       {"--answer"},
     };
     for (const auto& args : cases) {
         const ParsedOptions parsed = parseSimOptions(args);

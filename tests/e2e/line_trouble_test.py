@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""What a real serial line does to the program: replies in pieces, a busy radio, a pulled cable.
+"""What a real serial line does to the program: replies in pieces, a busy radio, line noise, a
+pulled cable.
 
 None of these is the user's fault, so none of them may put a message box in front of the user.
 """
@@ -7,7 +8,7 @@ None of these is the user's fault, so none of them may put a message box in fron
 import sys
 import time
 
-from quorvel_e2e import GREEN, LINK_LAMP, PA_LAMP, RED, check, run, wait_until
+from quorvel_e2e import EXIT_BUTTON, GREEN, LINK_LAMP, PA_LAMP, RED, check, run, wait_until
 
 WATCHDOG_S = 11.0
 # The interval is not the point here: poll fast, so a few queries take little time.
@@ -42,6 +43,17 @@ def busy_radio_keeps_the_link_alive_and_shows_nothing(session):
     session.check_no_message_box()
 
 
+def line_noise_is_a_sign_of_life_and_exit_still_ends_at_once(session):
+    sim = session.start_panel("--answer", "PC12;", settings=FAST_POLLING)
+    quiet_for_queries(session, sim, 20)
+    check(len(sim.exchanges("tx", "PC12;")) >= 15, "the radio answered 'PC12;'")
+    session.wait_for_lamp(LINK_LAMP, GREEN, 3, "link lamp")
+    check(session.lamp(PA_LAMP) not in (GREEN, RED), f"PA lamp shows {session.lamp(PA_LAMP)} without a reply")
+
+    session.click(EXIT_BUTTON)
+    check(session.wait_for_exit(timeout=2) == 0, "Exit ended the program at once, with status 0")
+
+
 def unplugged_radio_turns_the_link_red_without_a_message_flood(session):
     sim = session.start_panel("--unplug-after", "3", settings=FAST_POLLING)
     session.wait_for_lamp(LINK_LAMP, GREEN, 5, "link lamp")
@@ -63,4 +75,5 @@ def unplugged_radio_turns_the_link_red_without_a_message_flood(session):
 if __name__ == "__main__":
     sys.exit(run("line-trouble", [reply_split_over_two_reads_is_shown,
                                   busy_radio_keeps_the_link_alive_and_shows_nothing,
+                                  line_noise_is_a_sign_of_life_and_exit_still_ends_at_once,
                                   unplugged_radio_turns_the_link_red_without_a_message_flood]))
