@@ -2,6 +2,7 @@
 
 #include "link/RunTimeError.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -29,6 +30,34 @@ std::string_view trimBlanks(std::string_view text) {
     return text;
 }
 
+// Whether a number that does not fit a double is too large rather than too close to zero: the power
+// of ten of its first significant digit decides, so ".5e400" is as large as "5e400" and "1000e-330"
+// as small as "1e-327". Only called on texts that hold a sign, digits, a point and an exponent.
+bool beyondTheLargest(std::string_view text) {
+    const auto exponentAt = std::min(text.find_first_of("eE"), text.size());
+    const auto mantissa = text.substr(0, exponentAt);
+    const auto first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    const auto point = static_cast<long long>(std::min(mantissa.find('.'), mantissa.size()));
+    const auto at = static_cast<long long>(first);
+    long long order = at < point ? point - at - 1 : point - at;
+    // The exponent saturates: a double overflows long before a billion, and so does this sum.
+    constexpr long long kSaturated = 1'000'000'000;
+    long long exponent = 0;
+    bool negative = false;
+    for (std::size_t i = exponentAt + 1; i < text.size(); ++i) {
+        if (text[i] == '-') {
+            negative = true;
+        } else if (isDigit(text[i])) {
+            exponent = std::min(exponent * 10 + (text[i] - '0'), kSaturated);
+        }
+    }
+    order += negative ? -exponent : exponent;
+    return order > 0;
+}
+
 // Parses text that has already been checked to hold only a sign, digits, a point and an exponent.
 double parseChecked(std::string_view text) {
     double value = 0;
@@ -39,17 +68,10 @@ double parseChecked(std::string_view text) {
     }
     const auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
-        // Out of range is either too large (an overflow) or too small to tell from zero.
-        const auto exponentAt = text.find_first_of("eE");
-        const bool negativeExponent =
-            exponentAt != std::string_view::npos && exponentAt + 1 < text.size() && text[exponentAt + 1] == '-';
-        const auto mantissa = text.substr(0, exponentAt);
-        const auto integerPart = mantissa.substr(0, mantissa.find('.'));
-        const bool wholeDigits = integerPart.find_first_of("123456789") != std::string_view::npos;
-        if (negativeExponent || !wholeDigits) {
-            return 0.0;
+        if (beyondTheLargest(text)) {
+            throw RunTimeError::overflow();
         }
-        throw RunTimeError::overflow();
+        return 0.0;
     }
     if (ec != std::errc{} || ptr != last) {
         throw RunTimeError::typeMismatch();

@@ -28,8 +28,15 @@ TEST(NumericValue, RaisesTypeMismatchForAnythingElse) {
 }
 
 TEST(NumericValue, RaisesOverflowBeyondTheRangeOfADouble) {
-    EXPECT_EQ(errorNumberOf([] { numericValue("1e999"); }), err::kOverflow);
-    EXPECT_DOUBLE_EQ(numericValue("1e-999"), 0.0);
+    // Too large, however the digits stand around the point.
+    for (const std::string text :
+         {"1e999", "5e400", ".5e400", "0.05e311", "-.5e400", "1000e306", "1e99999999999999999999"}) {
+        EXPECT_EQ(errorNumberOf([&] { numericValue(text); }), err::kOverflow) << text;
+    }
+    // Too close to zero to tell from it: zero, never an overflow.
+    for (const std::string text : {"1e-999", "5e-400", "1000e-330", "0.0e999", "-.5e-400", "1e-99999999999999999999"}) {
+        EXPECT_DOUBLE_EQ(numericValue(text), 0.0) << text;
+    }
 }
 
 TEST(LeadingNumber, ReadsTheNumberAtTheStartAndNeverFails) {
