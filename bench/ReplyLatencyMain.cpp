@@ -22,11 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 std::vector<std::string> argumentsOf(const QStringList& arguments) {
     std::vector<std::string> args;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -38,8 +33,7 @@ std::vector<std::string> argumentsOf(const QStringList& arguments) {
 void startRun() {
     // main() has already refused a command line that does not parse.
     const auto parsed = quorvel::bench::parseRunOptions(argumentsOf(QCoreApplication::arguments()));
-    const std::string mappingDir =
-        quorvel::portSearchDirs(environment("HOME"), environment("XDG_CONFIG_HOME")).mappingDir;
+    const std::string mappingDir = quorvel::portSearchDirs(quorvel::userFolders()).mappingDir;
     // Owned by the application, so it goes after the window has closed its port.
     new quorvel::bench::ReplyLatencyRun(parsed.options.value_or(quorvel::bench::RunOptions{}), mappingDir,
                                         QCoreApplication::instance());

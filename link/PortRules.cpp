@@ -34,20 +34,13 @@ std::vector<std::string> portDeviceCandidates(int port, const PortSearchDirs& di
     return candidates;
 }
 
-PortSearchDirs portSearchDirs(std::string_view home, std::string_view xdgConfigHome) {
+PortSearchDirs portSearchDirs(const UserFolders& folders) {
     PortSearchDirs dirs;
-    std::string config;
-    // XDG says a relative XDG_CONFIG_HOME is invalid and must be ignored.
-    if (!xdgConfigHome.empty() && xdgConfigHome.front() == '/') {
-        config = std::string(xdgConfigHome);
-    } else if (!home.empty()) {
-        config = std::string(home) + "/.config";
+    if (!folders.config.empty()) {
+        dirs.mappingDir = folders.config + "/Quorvel/ports";
     }
-    if (!config.empty()) {
-        dirs.mappingDir = config + "/Quorvel/ports";
-    }
-    if (!home.empty()) {
-        dirs.wineDosDevices = std::string(home) + "/.wine/dosdevices";
+    if (!folders.home.empty()) {
+        dirs.wineDosDevices = folders.home + "/.wine/dosdevices";
     }
     return dirs;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/UserFolders.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -36,7 +38,7 @@ struct PortSearchDirs {
 };
 std::vector<std::string> portDeviceCandidates(int port, const PortSearchDirs& dirs);
 
-// The same folders worked out from HOME and XDG_CONFIG_HOME as given (empty when unset).
-PortSearchDirs portSearchDirs(std::string_view home, std::string_view xdgConfigHome);
+// The same folders for the user's folders (each empty when its folder is unknown).
+PortSearchDirs portSearchDirs(const UserFolders& folders);
 
 } // namespace quorvel

@@ -116,7 +116,7 @@ QtSerialComm::QtSerialComm(PortSearchDirs dirs, QObject* parent)
 QtSerialComm::~QtSerialComm() = default;
 
 PortSearchDirs QtSerialComm::defaultSearchDirs() {
-    return portSearchDirs(QDir::homePath().toStdString(), qEnvironmentVariable("XDG_CONFIG_HOME").toStdString());
+    return portSearchDirs(userFolders());
 }
 
 void QtSerialComm::setCommPort(std::int16_t port) {

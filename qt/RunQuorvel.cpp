@@ -1,24 +1,13 @@
 #include "qt/RunQuorvel.h"
 
 #include "app/Clock.h"
-#include "link/PortRules.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtSerialComm.h"
 #include "qt/QtSettingsStore.h"
 
 #include <QApplication>
 
-#include <cstdlib>
-#include <string_view>
-
 namespace quorvel {
-
-namespace {
-std::string_view environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string_view(value) : std::string_view();
-}
-} // namespace
 
 int runQuorvel(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -27,7 +16,7 @@ int runQuorvel(int argc, char** argv) {
     QCoreApplication::setOrganizationName(QStringLiteral("Orlend"));
     QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
 
-    QtSerialComm comm(portSearchDirs(environment("HOME"), environment("XDG_CONFIG_HOME")));
+    QtSerialComm comm(QtSerialComm::defaultSearchDirs());
     QtSettingsStore settings(QtSettingsStore::defaultConfigFolder());
     SystemClock clock;
     QtMainWindow window(comm, settings, clock);

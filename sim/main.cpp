@@ -10,15 +10,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     using namespace quorvel::sim;
     const ParsedOptions parsed = parseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -33,10 +24,10 @@ int main(int argc, char** argv) {
     // The same folder the program looks in, unless told otherwise.
     std::string dir = parsed.options->dir;
     if (dir.empty()) {
-        dir = quorvel::portSearchDirs(environment("HOME"), environment("XDG_CONFIG_HOME")).mappingDir;
+        dir = quorvel::portSearchDirs(quorvel::userFolders()).mappingDir;
     }
     if (dir.empty()) {
-        std::fputs("quorvel-sim: neither HOME nor XDG_CONFIG_HOME is set; give --dir\n", stderr);
+        std::fputs("quorvel-sim: no home or XDG_CONFIG_HOME folder is known; give --dir\n", stderr);
         return 2;
     }
     try {
