@@ -1,19 +1,30 @@
 #include "qt/QtSettingsStore.h"
 
 #include "link/RunTimeError.h"
+#include "link/UserFolders.h"
 
+#include <QByteArrayView>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringList>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <utility>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace quorvel {
 
@@ -28,6 +39,8 @@ namespace {
 
 // How long a save waits for another instance of the program that is saving at the same moment.
 constexpr auto kLockWait = std::chrono::milliseconds{2000};
+
+constexpr QByteArrayView kUtf8Mark = "\xEF\xBB\xBF";
 
 // Quotes only what would not survive being read back: blanks at either end (reading trims them),
 // a leading quote (reading would take it for quoting) and control characters (line breaks).
@@ -89,111 +102,112 @@ QString unquoted(QStringView text) {
     return value;
 }
 
-QString valueText(QStringView raw) {
-    if (raw.size() >= 2 && raw.front() == u'"' && raw.back() == u'"') {
-        return unquoted(raw.sliced(1, raw.size() - 2));
+// The value of a "key=value" line. A line saved by a Latin-1 editor keeps its characters instead
+// of turning them into replacement marks; the bytes in the file stay as they are either way.
+QString valueText(const QByteArray& raw) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(raw);
+    if (utf8.hasError()) {
+        text = QString::fromLatin1(raw);
     }
-    return raw.toString();
+    if (text.size() >= 2 && text.front() == u'"' && text.back() == u'"') {
+        return unquoted(QStringView(text).sliced(1, text.size() - 2));
+    }
+    return text;
 }
 
-// One line of the file as it stands, with the section it belongs to and, for a "key=value" line,
-// its key and the text after "=".
-struct IniLine {
-    QString text;
-    QString section;
-    QString key;
-    QString rawValue;
-    bool isHeader = false;
-};
+QByteArray lineFor(const QByteArray& key, const QString& value) {
+    return key + '=' + (needsQuotes(value) ? quoted(value) : value).toUtf8();
+}
 
-struct IniFile {
-    std::vector<IniLine> lines;
-    bool crlf = false;
-};
-
-IniFile parse(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8(bytes);
-    // A file saved by a Latin-1 editor: keep its characters instead of turning them into
-    // replacement marks.
-    if (utf8.hasError()) {
-        text = QString::fromLatin1(bytes);
-    }
-    IniFile file;
-    if (text.isEmpty()) {
-        return file;
-    }
-    if (text.endsWith(u'\n')) {
-        text.chop(1);
-    }
-    QString section;
-    for (QString line : text.split(u'\n')) {
-        if (line.endsWith(u'\r')) {
-            line.chop(1);
-            file.crlf = true;
+ini::File parse(QByteArray bytes) {
+    ini::File file;
+    QByteArray section;
+    qsizetype pos = bytes.startsWith(kUtf8Mark) ? kUtf8Mark.size() : 0;
+    while (pos < bytes.size()) {
+        const qsizetype lineBreak = bytes.indexOf('\n', pos);
+        const qsizetype next = lineBreak < 0 ? bytes.size() : lineBreak + 1;
+        qsizetype end = lineBreak < 0 ? bytes.size() : lineBreak;
+        if (end > pos && bytes[end - 1] == '\r') {
+            --end;
         }
-        IniLine entry{line, section, {}, {}, false};
-        const QStringView trimmed = QStringView(line).trimmed();
-        if (trimmed.startsWith(u'[')) {
-            const qsizetype end = trimmed.lastIndexOf(u']');
-            section = trimmed.sliced(1, (end < 0 ? trimmed.size() : end) - 1).trimmed().toString();
-            entry.section = section;
-            entry.isHeader = true;
-        } else if (!trimmed.startsWith(u';') && !trimmed.startsWith(u'#')) {
-            const qsizetype equals = trimmed.indexOf(u'=');
+        const QByteArrayView trimmed = QByteArrayView(bytes).sliced(pos, end - pos).trimmed();
+        if (trimmed.startsWith('[')) {
+            const qsizetype close = trimmed.lastIndexOf(']');
+            section = trimmed.sliced(1, (close < 0 ? trimmed.size() : close) - 1).trimmed().toByteArray();
+            file.entries.push_back(ini::Entry{pos, end, next, section, {}, {}});
+        } else if (!trimmed.startsWith(';') && !trimmed.startsWith('#')) {
+            const qsizetype equals = trimmed.indexOf('=');
             if (equals > 0) {
-                entry.key = trimmed.first(equals).trimmed().toString();
-                entry.rawValue = trimmed.sliced(equals + 1).trimmed().toString();
+                file.entries.push_back(ini::Entry{pos, end, next, section,
+                                                  trimmed.first(equals).trimmed().toByteArray(),
+                                                  trimmed.sliced(equals + 1).trimmed().toByteArray()});
             }
         }
-        file.lines.push_back(std::move(entry));
+        pos = next;
     }
+    file.bytes = std::move(bytes);
     return file;
 }
 
-QByteArray render(const IniFile& file) {
-    QString text;
-    for (const IniLine& line : file.lines) {
-        text += line.text + (file.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n"));
-    }
-    return text.toUtf8();
-}
-
 // The line a key is read from: a key written twice counts with its last value.
-std::optional<std::size_t> lineOfKey(const IniFile& file, const QString& section, const QString& key) {
-    for (std::size_t i = file.lines.size(); i-- > 0;) {
-        if (!file.lines[i].key.isEmpty() && file.lines[i].section == section && file.lines[i].key == key) {
-            return i;
-        }
-    }
-    return std::nullopt;
+const ini::Entry* entryOfKey(const ini::File& file, const QByteArray& section, const QByteArray& key) {
+    const auto found = std::find_if(file.entries.rbegin(), file.entries.rend(), [&](const ini::Entry& entry) {
+        return !entry.key.isEmpty() && entry.section == section && entry.key == key;
+    });
+    return found == file.entries.rend() ? nullptr : &*found;
 }
 
-void setValue(IniFile& file, const QString& section, const QString& key, const QString& value) {
-    const QString text = key + u'=' + (needsQuotes(value) ? quoted(value) : value);
-    if (const auto at = lineOfKey(file, section, key)) {
-        file.lines[*at].text = text;
-        return;
+bool holds(const ini::File& file, const QByteArray& section, const QByteArray& key, const QString& value) {
+    const ini::Entry* entry = entryOfKey(file, section, key);
+    return entry != nullptr && valueText(entry->rawValue) == value;
+}
+
+// New lines end as the file's first line does.
+QByteArray lineBreakOf(const QByteArray& bytes) {
+    const qsizetype at = bytes.indexOf('\n');
+    return at > 0 && bytes[at - 1] == '\r' ? QByteArray("\r\n") : QByteArray("\n");
+}
+
+bool lastLineIsBlank(const QByteArray& bytes) {
+    QByteArrayView text(bytes);
+    if (text.endsWith('\n')) {
+        text.chop(1);
     }
-    IniLine line{text, section, key, {}, false};
-    for (std::size_t i = file.lines.size(); i-- > 0;) {
-        if (file.lines[i].section == section && (file.lines[i].isHeader || !file.lines[i].key.isEmpty())) {
-            file.lines.insert(file.lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, std::move(line));
-            return;
-        }
+    return text.sliced(text.lastIndexOf('\n') + 1).trimmed().isEmpty();
+}
+
+// The file's bytes with the key's line set: replaced where the key is read from, else added after
+// the last line of its section, else in a new section at the end.
+QByteArray withLine(const ini::File& file, const QByteArray& section, const QByteArray& key, const QByteArray& line) {
+    QByteArray bytes = file.bytes;
+    if (const ini::Entry* entry = entryOfKey(file, section, key)) {
+        return bytes.replace(entry->begin, entry->end - entry->begin, line);
     }
-    if (!file.lines.empty() && !file.lines.back().text.trimmed().isEmpty()) {
-        file.lines.push_back(IniLine{});
+    const QByteArray lineBreak = lineBreakOf(bytes);
+    const bool brokenOff = bytes.isEmpty() || bytes.endsWith('\n');
+    const auto last = std::find_if(file.entries.rbegin(), file.entries.rend(),
+                                   [&](const ini::Entry& entry) { return entry.section == section; });
+    if (last != file.entries.rend()) {
+        const bool atTheEnd = last->next == bytes.size();
+        return bytes.insert(last->next, (atTheEnd && !brokenOff ? lineBreak : QByteArray()) + line + lineBreak);
     }
-    file.lines.push_back(IniLine{u'[' + section + u']', section, {}, {}, true});
-    file.lines.push_back(std::move(line));
+    if (!brokenOff) {
+        bytes += lineBreak;
+    }
+    if (!lastLineIsBlank(bytes)) {
+        bytes += lineBreak;
+    }
+    return bytes + '[' + section + ']' + lineBreak + line + lineBreak;
 }
 
 // Names the file cannot hold as written: "/" or "\" would leave the folder or nest, the others
-// would break the line or the section header they stand in.
-void checkName(const std::string& name) {
+// would break the line or the section header they stand in, and a key that starts as a comment
+// does would be saved as one.
+void checkName(const std::string& name, bool isKey = false) {
     const QString text = QString::fromStdString(name);
     const bool bad = text.isEmpty() || text.trimmed() != text || text == u"." || text == u".." ||
+                     (isKey && (text.front() == u';' || text.front() == u'#')) ||
                      std::any_of(text.cbegin(), text.cend(), [](QChar c) {
                          return c == u'/' || c == u'\\' || c == u'=' || c == u'[' || c == u']' || c.unicode() < 0x20;
                      });
@@ -209,16 +223,121 @@ void checkName(const std::string& name) {
         QStringLiteral("Path/File access error: %1 %2").arg(what, QDir::toNativeSeparators(filePath)).toStdString());
 }
 
-// The file as it stands; an empty one when it does not exist yet.
-IniFile load(const QString& filePath) {
-    if (!QFileInfo::exists(filePath)) {
-        return {};
+[[noreturn]] void failTooLarge(const QString& filePath, qint64 size) {
+    throw RunTimeError(err::kFileAccess, QStringLiteral("Path/File access error: %1 is too large for a settings file "
+                                                        "(%2 bytes, at most %3); it is neither read nor written")
+                                             .arg(QDir::toNativeSeparators(filePath))
+                                             .arg(size)
+                                             .arg(QtSettingsStore::kMaxFileSize)
+                                             .toStdString());
+}
+
+std::filesystem::path fsPath(const QString& path) {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+// How the file stands on the disk; nothing when it cannot be told (a folder on the way that may
+// not be entered, for one), which is not the same as a file that does not exist.
+std::optional<ini::FileStamp> stampOf(const QString& filePath) {
+#ifdef Q_OS_WIN
+    const QFileInfo info(filePath);
+    if (!info.exists()) {
+        return ini::FileStamp{};
+    }
+    return ini::FileStamp{true,
+                          info.size(),
+                          info.lastModified().toMSecsSinceEpoch() * 1'000'000,
+                          info.metadataChangeTime().toMSecsSinceEpoch() * 1'000'000,
+                          0,
+                          0};
+#else
+    struct stat info {};
+    if (::stat(QFile::encodeName(filePath).constData(), &info) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? std::optional(ini::FileStamp{}) : std::nullopt;
+    }
+    constexpr std::int64_t kNanosecond = 1'000'000'000;
+    return ini::FileStamp{true,
+                          static_cast<std::int64_t>(info.st_size),
+                          info.st_mtim.tv_sec * kNanosecond + info.st_mtim.tv_nsec,
+                          info.st_ctim.tv_sec * kNanosecond + info.st_ctim.tv_nsec,
+                          static_cast<std::uint64_t>(info.st_dev),
+                          static_cast<std::uint64_t>(info.st_ino)};
+#endif
+}
+
+// A file too large to be settings is refused before it is read: reading it whole would take
+// memory and time out of all proportion, and saving would rewrite all of it.
+QByteArray contentsOf(const QString& filePath, const ini::FileStamp& stamp) {
+    if (stamp.size > QtSettingsStore::kMaxFileSize) {
+        failTooLarge(filePath, stamp.size);
     }
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly)) {
         failAccess(QStringLiteral("cannot read"), filePath);
     }
-    return parse(file.readAll());
+    // A file that grew since, or a device that never ends.
+    QByteArray bytes = file.read(QtSettingsStore::kMaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError) {
+        failAccess(QStringLiteral("cannot read"), filePath);
+    }
+    if (bytes.size() > QtSettingsStore::kMaxFileSize) {
+        failTooLarge(filePath, std::max(file.size(), static_cast<qint64>(bytes.size())));
+    }
+    return bytes;
+}
+
+bool flushToDisk(QFile& file) {
+    if (!file.flush()) {
+        return false;
+    }
+#ifdef Q_OS_WIN
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()))) != 0;
+#else
+    return ::fdatasync(file.handle()) == 0;
+#endif
+}
+
+// The file a save replaces: a settings file linked from elsewhere (a dotfiles folder) stays a
+// link to the file it names.
+QString targetOf(const QString& filePath) {
+    const QFileInfo info(filePath);
+    if (!info.isSymLink()) {
+        return filePath;
+    }
+    return info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
+}
+
+// The temporary file a save writes before it is renamed over the settings file.
+QString temporaryFor(const QString& filePath) {
+    return targetOf(filePath) + QStringLiteral(".saving");
+}
+
+// The file written beside the old one and renamed over it, so a failure never leaves half a file.
+// The temporary file has one fixed name rather than QSaveFile's random one: a save killed
+// half-way leaves it behind, and the next save, under the same lock, takes it over instead of
+// leaving one more to pile up.
+void replaceContents(const QString& filePath, const QByteArray& bytes) {
+    const QFileInfo info(filePath);
+    const QString target = targetOf(filePath);
+    const QString temporary = temporaryFor(filePath);
+    QFile::remove(temporary);
+    QFile out(temporary);
+    const bool written = out.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
+                         (!info.exists() || out.setPermissions(info.permissions())) &&
+                         out.write(bytes) == bytes.size() && flushToDisk(out);
+    out.close();
+    std::error_code renameError;
+    if (written) {
+        std::filesystem::rename(fsPath(temporary), fsPath(target), renameError);
+    }
+    if (!written || renameError) {
+        QFile::remove(temporary);
+        failAccess(QStringLiteral("cannot save to"), filePath);
+    }
 }
 
 } // namespace
@@ -227,8 +346,7 @@ QString QtSettingsStore::defaultConfigFolder() {
 #ifdef Q_OS_WIN
     return qEnvironmentVariable("APPDATA");
 #else
-    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
-    return xdg.startsWith(u'/') ? xdg : QDir::homePath() + QStringLiteral("/.config");
+    return QFile::decodeName(QByteArray::fromStdString(userFolders().config));
 #endif
 }
 
@@ -239,24 +357,54 @@ QString QtSettingsStore::filePathFor(const std::string& appName) const {
     return m_configFolder + u'/' + app + u'/' + app + QStringLiteral(".conf");
 }
 
+const ini::File& QtSettingsStore::current(const QString& filePath) {
+    const std::optional<ini::FileStamp> stamp = stampOf(filePath);
+    // A file that cannot be looked at is refused rather than read as empty: the defaults would
+    // then be taken, and saved over the operator's values by the start-up write-back.
+    if (!stamp) {
+        failAccess(QStringLiteral("cannot read"), filePath);
+    }
+    const auto kept = m_kept.constFind(filePath);
+    if (kept != m_kept.cend() && kept->stamp == *stamp) {
+        return kept->file;
+    }
+    ini::File file = stamp->exists ? parse(contentsOf(filePath, *stamp)) : ini::File{};
+    return m_kept.insert(filePath, ini::Kept{*stamp, std::move(file)})->file;
+}
+
 std::string QtSettingsStore::getSetting(const std::string& appName, const std::string& section, const std::string& key,
                                         const std::string& defaultValue) {
     checkName(appName);
     checkName(section);
-    checkName(key);
-    // A file that exists but cannot be read is refused rather than read as empty: the defaults
-    // would then be taken, and saved over the operator's values by the start-up write-back.
-    const IniFile file = load(filePathFor(appName));
-    const auto at = lineOfKey(file, QString::fromStdString(section), QString::fromStdString(key));
-    return at ? valueText(file.lines[*at].rawValue).toStdString() : defaultValue;
+    checkName(key, true);
+    // With no folder to keep settings in there is nothing to read; a save says why.
+    if (m_configFolder.isEmpty()) {
+        return defaultValue;
+    }
+    const ini::Entry* entry =
+        entryOfKey(current(filePathFor(appName)), QByteArray::fromStdString(section), QByteArray::fromStdString(key));
+    return entry != nullptr ? valueText(entry->rawValue).toStdString() : defaultValue;
 }
 
 void QtSettingsStore::saveSetting(const std::string& appName, const std::string& section, const std::string& key,
                                   const std::string& value) {
     checkName(appName);
     checkName(section);
-    checkName(key);
+    checkName(key, true);
     const QString filePath = filePathFor(appName);
+    if (m_configFolder.isEmpty()) {
+        throw RunTimeError(err::kFileAccess, "Path/File access error: there is no folder to keep settings in "
+                                             "(neither HOME nor XDG_CONFIG_HOME is set, and the account has no home)");
+    }
+    const QByteArray sectionName = QByteArray::fromStdString(section);
+    const QByteArray keyName = QByteArray::fromStdString(key);
+    const QString text = QString::fromStdString(value);
+    // Saving what the file already holds writes nothing: start-up saves back what it has just
+    // read, and a lock, a temporary file, a flush to the disk and a rename for nothing would make
+    // every start wait on the disk. A temporary file left by a killed save still gets cleaned up.
+    if (holds(current(filePath), sectionName, keyName, text) && !QFileInfo::exists(temporaryFor(filePath))) {
+        return;
+    }
     if (!QDir().mkpath(QFileInfo(filePath).absolutePath())) {
         failAccess(QStringLiteral("cannot create the folder of"), filePath);
     }
@@ -266,13 +414,18 @@ void QtSettingsStore::saveSetting(const std::string& appName, const std::string&
     if (!lock.tryLock(static_cast<int>(kLockWait.count()))) {
         failAccess(QStringLiteral("cannot lock"), filePath);
     }
-    IniFile file = load(filePath);
-    setValue(file, QString::fromStdString(section), QString::fromStdString(key), QString::fromStdString(value));
-    // Written beside the old file and renamed over it, so a failure never leaves half a file.
-    QSaveFile out(filePath);
-    const QByteArray bytes = render(file);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        failAccess(QStringLiteral("cannot save to"), filePath);
+    const ini::File& file = current(filePath);
+    if (holds(file, sectionName, keyName, text)) {
+        QFile::remove(temporaryFor(filePath));
+        return;
+    }
+    QByteArray bytes = withLine(file, sectionName, keyName, lineFor(keyName, text));
+    replaceContents(filePath, bytes);
+    const std::optional<ini::FileStamp> stamp = stampOf(filePath);
+    if (stamp) {
+        m_kept.insert(filePath, ini::Kept{*stamp, parse(std::move(bytes))});
+    } else {
+        m_kept.remove(filePath);
     }
 }
 

@@ -1,6 +1,7 @@
 // The settings store on real files in a temporary config folder.
 
 #include "link/RunTimeError.h"
+#include "qt/QtSerialComm.h"
 #include "qt/QtSettingsStore.h"
 #include "tests/qt/OrdinaryUser.h"
 
@@ -13,8 +14,11 @@
 #include <functional>
 #include <memory>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+using quorvel::QtSerialComm;
 using quorvel::QtSettingsStore;
 using quorvel::RunTimeError;
 namespace err = quorvel::err;
@@ -36,6 +40,22 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
            file.write(bytes) == bytes.size();
+}
+
+QString accountHome() {
+    const passwd* entry = ::getpwuid(::getuid());
+    return entry != nullptr ? QFile::decodeName(entry->pw_dir) : QString();
+}
+
+struct stat statOf(const QString& path) {
+    struct stat info {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+bool sameFileUnchanged(const struct stat& before, const struct stat& after) {
+    return before.st_ino == after.st_ino && before.st_size == after.st_size &&
+           before.st_mtim.tv_sec == after.st_mtim.tv_sec && before.st_mtim.tv_nsec == after.st_mtim.tv_nsec;
 }
 
 // The helper mode: save one value into <config folder> and print what came of it, so that a
@@ -157,6 +177,18 @@ private slots:
             << QByteArray("[settings]\npoll=1\npoll=2\n") << "poll" << QByteArray("[settings]\npoll=1\npoll=0\n");
         QTest::newRow("no line end at the end")
             << QByteArray("[settings]\nport=3") << "poll" << QByteArray("[settings]\nport=3\npoll=0\n");
+        QTest::newRow("bytes that are not UTF-8 kept as they are")
+            << QByteArray("; caf\xe9 \xff\n[settings]\nname=\xe9t\xe9\npoll=1\n") << "poll"
+            << QByteArray("; caf\xe9 \xff\n[settings]\nname=\xe9t\xe9\npoll=0\n");
+        QTest::newRow("mixed line ends each kept") << QByteArray("; a\r\n[settings]\npoll=1\r\nport=3\n") << "poll"
+                                                   << QByteArray("; a\r\n[settings]\npoll=0\r\nport=3\n");
+        QTest::newRow("byte order mark kept") << QByteArray("\xef\xbb\xbf[settings]\npoll=1\n") << "poll"
+                                              << QByteArray("\xef\xbb\xbf[settings]\npoll=0\n");
+        QTest::newRow("no line end at the end, value replaced")
+            << QByteArray("[settings]\npoll=1") << "poll" << QByteArray("[settings]\npoll=0");
+        QTest::newRow("indented key replaced, blank and stray lines kept")
+            << QByteArray("[settings]\n\n  poll = 1  \nnot a setting\n") << "poll"
+            << QByteArray("[settings]\n\npoll=0\nnot a setting\n");
     }
     void aSaveChangesOnlyItsOwnLine() {
         QFETCH(QByteArray, before);
@@ -270,14 +302,147 @@ private slots:
         QTest::newRow("empty") << ""
                                << "/home/op/.config";
         QTest::newRow("unset") << QString() << "/home/op/.config";
+        QTest::newRow("HOME unset: the account's home") << QString() << accountHome() + "/.config";
+        QTest::newRow("HOME unset, XDG absolute") << "/srv/cfg"
+                                                  << "/srv/cfg";
     }
     void theConfigFolderFollowsXdgConfigHome() {
         QFETCH(QString, xdgConfigHome);
         QFETCH(QString, folder);
-        const EnvironmentVariable home("HOME", QStringLiteral("/home/op"));
+        const bool homeUnset = QString::fromLatin1(QTest::currentDataTag()).startsWith(u"HOME unset");
+        const EnvironmentVariable home("HOME", homeUnset ? QString() : QStringLiteral("/home/op"));
         const EnvironmentVariable xdg("XDG_CONFIG_HOME", xdgConfigHome);
 
         QCOMPARE(QtSettingsStore::defaultConfigFolder(), folder);
+        // The port links live in the same folder.
+        QCOMPARE(QString::fromStdString(QtSerialComm::defaultSearchDirs().mappingDir), folder + "/Quorvel/ports");
+    }
+
+    void savingWhatTheFileHoldsWritesNothing() {
+        const QByteArray before("[settings]\nport=3\npoll=1\npolltime=\" 500\"\n");
+        QVERIFY(writeFile(programFile(), before));
+        const struct stat untouched = statOf(programFile());
+        QtSettingsStore store(folder());
+
+        // As start-up does: read each value, then save it back.
+        for (const char* key : {"port", "poll", "polltime"}) {
+            store.saveSetting("Quorvel", "settings", key, store.getSetting("Quorvel", "settings", key, "<default>"));
+        }
+        store.saveSetting("Quorvel", "settings", "polltime", " 500");
+
+        QVERIFY(sameFileUnchanged(untouched, statOf(programFile())));
+        QCOMPARE(contentsOf(programFile()), before);
+        QCOMPARE(QDir(folder() + QStringLiteral("/Quorvel")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Quorvel.conf")});
+        // A value that differs, or a key the file does not hold yet, is written.
+        store.saveSetting("Quorvel", "settings", "polltime", "500");
+        store.saveSetting("Quorvel", "settings", "FormTop", "0");
+        QCOMPARE(contentsOf(programFile()), QByteArray("[settings]\nport=3\npoll=1\npolltime=500\nFormTop=0\n"));
+    }
+
+    void aChangeOnTheDiskIsReadAgain_data() {
+        QTest::addColumn<QByteArray>("changed"); // the file as changed behind the store's back; null: removed
+        QTest::addColumn<QString>("port");
+        QTest::newRow("same size, other value") << QByteArray("[settings]\nport=4\n") << "4";
+        QTest::newRow("value added") << QByteArray("[settings]\npoll=0\nport=12\n") << "12";
+        QTest::newRow("removed") << QByteArray() << "<default>";
+    }
+    void aChangeOnTheDiskIsReadAgain() {
+        QFETCH(QByteArray, changed);
+        QFETCH(QString, port);
+        QVERIFY(writeFile(programFile(), "[settings]\nport=3\n"));
+        QtSettingsStore store(folder());
+        QCOMPARE(store.getSetting("Quorvel", "settings", "port", "<default>"), std::string("3"));
+
+        // Given the file changed by hand (or removed), as an editor does it: a new file.
+        QVERIFY(QFile::remove(programFile()));
+        if (!changed.isNull()) {
+            QVERIFY(writeFile(programFile(), changed));
+        }
+
+        QCOMPARE(QString::fromStdString(store.getSetting("Quorvel", "settings", "port", "<default>")), port);
+        // A save keeps what was changed on the disk.
+        store.saveSetting("Quorvel", "settings", "FormLeft", "9");
+        QCOMPARE(contentsOf(programFile()),
+                 changed.isNull() ? QByteArray("[settings]\nFormLeft=9\n") : changed + "FormLeft=9\n");
+    }
+
+    void aSaveByAnotherInstanceIsSeen() {
+        QtSettingsStore first(folder());
+        QtSettingsStore second(folder());
+        first.saveSetting("Quorvel", "settings", "port", "3");
+        QCOMPARE(second.getSetting("Quorvel", "settings", "port", "<default>"), std::string("3"));
+
+        second.saveSetting("Quorvel", "settings", "port", "5");
+        first.saveSetting("Quorvel", "settings", "poll", "0");
+
+        QCOMPARE(contentsOf(programFile()), QByteArray("[settings]\nport=5\npoll=0\n"));
+        QCOMPARE(first.getSetting("Quorvel", "settings", "port", "<default>"), std::string("5"));
+    }
+
+    void aFileLargerThanASettingsFileIsRefusedUntouched_data() {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("1 MiB: read") << QtSettingsStore::kMaxFileSize << false;
+        QTest::newRow("1 MiB and a byte") << QtSettingsStore::kMaxFileSize + 1 << true;
+        QTest::newRow("10 MB") << qint64{10'000'000} << true;
+    }
+    void aFileLargerThanASettingsFileIsRefusedUntouched() {
+        QFETCH(qint64, size);
+        QFETCH(bool, refused);
+        const QByteArray head("[settings]\nport=3\n; ");
+        QVERIFY(writeFile(programFile(), head + QByteArray(size - head.size() - 1, 'x') + '\n'));
+        const struct stat untouched = statOf(programFile());
+        QtSettingsStore store(folder());
+
+        const Failure get = failureOf([&] { store.getSetting("Quorvel", "settings", "port", "0"); });
+        const Failure save = failureOf([&] { store.saveSetting("Quorvel", "settings", "port", "5"); });
+
+        for (const Failure& failure : {get, save}) {
+            QCOMPARE(failure.number, refused ? err::kFileAccess : 0);
+            if (refused) {
+                QVERIFY2(failure.description.contains(u"too large") && failure.description.contains(programFile()),
+                         qPrintable(failure.description));
+            }
+        }
+        if (refused) {
+            QVERIFY(sameFileUnchanged(untouched, statOf(programFile())));
+            QCOMPARE(QDir(folder() + QStringLiteral("/Quorvel")).entryList(QDir::Files | QDir::Hidden),
+                     QStringList{QStringLiteral("Quorvel.conf")});
+        } else {
+            QCOMPARE(store.getSetting("Quorvel", "settings", "port", "0"), std::string("5"));
+        }
+    }
+
+    void aTemporaryFileLeftByAKilledSaveIsCleanedUp_data() {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("by a save that changes the file") << "5";
+        QTest::newRow("by a save of the value it holds") << "3";
+    }
+    void aTemporaryFileLeftByAKilledSaveIsCleanedUp() {
+        QFETCH(QString, value);
+        QVERIFY(writeFile(programFile(), "[settings]\nport=3\n"));
+        const QString leftOver = programFile() + QStringLiteral(".saving");
+        QVERIFY(writeFile(leftOver, "[settings]\nport="));
+        QVERIFY(QFile::setPermissions(leftOver, QFileDevice::ReadOwner));
+
+        QtSettingsStore(folder()).saveSetting("Quorvel", "settings", "port", value.toStdString());
+
+        QCOMPARE(contentsOf(programFile()), "[settings]\nport=" + value.toUtf8() + "\n");
+        QCOMPARE(QDir(folder() + QStringLiteral("/Quorvel")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Quorvel.conf")});
+    }
+
+    void aLinkedSettingsFileStaysALink() {
+        const QString real = folder() + QStringLiteral("/dotfiles/Quorvel.conf");
+        QVERIFY(writeFile(real, "[settings]\nport=3\n"));
+        QVERIFY(QDir().mkpath(folder() + QStringLiteral("/Quorvel")));
+        QVERIFY(QFile::link(real, programFile()));
+
+        QtSettingsStore(folder()).saveSetting("Quorvel", "settings", "port", "5");
+
+        QVERIFY(QFileInfo(programFile()).isSymLink());
+        QCOMPARE(contentsOf(real), QByteArray("[settings]\nport=5\n"));
     }
 
     void namesTheFileCannotHoldGive5_data() {
@@ -295,6 +460,8 @@ private slots:
               Names{"equals sign", "Quorvel", "settings", "a=b"},
               Names{"blank at the end", "Quorvel", "settings", "port "},
               Names{"bracket in section", "Quorvel", "set]tings", "port"},
+              Names{"key read as a ; comment", "Quorvel", "settings", ";port"},
+              Names{"key read as a # comment", "Quorvel", "settings", "#port"},
               Names{"application escaping the folder", "../x", "settings", "port"}}) {
             QTest::newRow(names.row) << QString::fromLatin1(names.app) << QString::fromLatin1(names.section)
                                      << QString::fromLatin1(names.key);
