@@ -1,20 +1,59 @@
 #include "qt/RunQuorvel.h"
 
 #include "app/Clock.h"
+#include "app/Version.h"
+#include "panel/Form1.h"
+#include "qt/CommandLine.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtSerialComm.h"
 #include "qt/QtSettingsStore.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <exception>
+
+#ifdef __linux__
+#include "app/StopSignals.h"
+#include "qt/DisplayCheck.h"
+#endif
 
 namespace quorvel {
 
-int runQuorvel(int argc, char** argv) {
+class StopSignals;
+
+namespace {
+
+QString usage() {
+    const QtSettingsStore settings(QtSettingsStore::defaultConfigFolder());
+    return usageText(settings.filePathFor(std::string(Form1::kAppName)), QtSerialComm::defaultSearchDirs());
+}
+
+// stopSignals: where stop signals arrive, or null where the system has no such route.
+int runWindow(int argc, char** argv, const CommandLine& line, StopSignals* stopSignals) {
+    if (line.trace) {
+        enableTrace();
+    }
     QApplication app(argc, argv);
     // Names for Qt's own paths and the desktop's window grouping. No display name: Qt would add
     // it to every window title.
     QCoreApplication::setOrganizationName(QStringLiteral("Orlend"));
     QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId.data(), kApplicationId.size()));
+
+    // A logout, Ctrl+C or kill ends the program as closing the window does: the port is closed in
+    // order (its lock file removed, the line settings restored) and no position is saved.
+    bool stopped = false;
+    if (stopSignals != nullptr) {
+        auto* notifier = new QSocketNotifier(stopSignals->fd(), QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [stopSignals, &stopped] {
+            if (stopSignals->take() != 0) {
+                stopped = true;
+                QCoreApplication::exit(0);
+            }
+        });
+    }
 
     QtSerialComm comm(QtSerialComm::defaultSearchDirs());
     QtSettingsStore settings(QtSettingsStore::defaultConfigFolder());
@@ -25,10 +64,53 @@ int runQuorvel(int argc, char** argv) {
     QObject::connect(&comm, &QtSerialComm::onComm, &window, &QtMainWindow::deliverOnComm);
     QObject::connect(&window, &QtMainWindow::programEnded, &app, [] { QCoreApplication::exit(0); });
 
-    // Start-up's boxes (no port saved, a port refused) come before the window is seen.
+    // Start-up's boxes (no port saved, a port refused) come before the window is seen. A stop
+    // signal while one waits ends its box; the event loop would not see that request again.
     window.load();
+    if (stopped) {
+        return 0;
+    }
     window.show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int runQuorvel(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const CommandLine line = parseCommandLine(arguments);
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(qPrintable(usage()), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::printf("%s\n", qPrintable(versionText()));
+        return 0;
+    case CommandLine::Action::Refuse:
+        std::fprintf(stderr, "quorvel: %s\n%s", qPrintable(line.error), qPrintable(usage()));
+        return 2;
+    case CommandLine::Action::Run:
+        break;
+    }
+
+#ifdef __linux__
+    try {
+        StopSignals stopSignals; // before Qt starts any thread of its own
+        if (const auto problem = displayProblem(currentDisplayEnvironment(), systemDisplayProbes())) {
+            std::fprintf(stderr, "quorvel: %s\n", problem->c_str());
+            return 1;
+        }
+        return runWindow(argc, argv, line, &stopSignals);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "quorvel: %s\n", e.what());
+        return 1;
+    }
+#else
+    return runWindow(argc, argv, line, nullptr);
+#endif
 }
 
 } // namespace quorvel

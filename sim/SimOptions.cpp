@@ -61,7 +61,8 @@ std::string simUsage() {
            "  --delay MS         wait MS milliseconds before each reply\n"
            "  --unplug-after S   close the port and remove its link after S seconds\n"
            "  --quit-after S     exit after S seconds\n"
-           "  --help             show this text\n";
+           "  -h, --help         show this text\n"
+           "  --version          show the version\n";
 }
 
 ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
@@ -77,6 +78,10 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
         const std::string& name = args[i];
         if (name == "--help" || name == "-h") {
             result.help = true;
+            return result;
+        }
+        if (name == "--version") {
+            result.version = true;
             return result;
         }
         if (name == "--silent") {

@@ -24,8 +24,9 @@ struct SimOptions {
 };
 
 struct ParsedOptions {
-    std::optional<SimOptions> options; // empty on an error and for --help
+    std::optional<SimOptions> options; // empty on an error, for --help and for --version
     bool help = false;
+    bool version = false;
     std::string error;
 };
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "app/StopSignals.h"
 #include "sim/CatResponder.h"
 #include "sim/FrameReader.h"
 #include "sim/PortLink.h"
 #include "sim/PseudoTerminal.h"
 #include "sim/SimOptions.h"
-#include "sim/StopSignals.h"
 
 #include <chrono>
 #include <cstddef>

@@ -153,6 +153,8 @@ TEST(SimOptions, RefusesBadArguments) {
         EXPECT_FALSE(parsed.error.empty()) << args[0];
     }
     EXPECT_TRUE(parseSimOptions({"--port", "3", "--help"}).help);
+    EXPECT_TRUE(parseSimOptions({"--power", "5", "--version"}).version);
+    EXPECT_FALSE(parseSimOptions({"--version"}).options);
 }
 
 TEST(ExchangeLog, StampsOneLineWithMicrosecondsAndEscapesControlCharacters) {

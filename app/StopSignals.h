@@ -2,10 +2,13 @@
 
 #include <csignal>
 
-namespace quorvel::sim {
+namespace quorvel {
 
 // SIGINT, SIGTERM and SIGHUP arrive as a readable descriptor instead of interrupting: the event
-// loop then stops in order and removes its link, which a plain signal death would leave behind.
+// loop then stops in order and lets go of what it holds (a serial port's lock file and line
+// settings, a port link), which a plain signal death would leave behind.
+// The signals are blocked for the calling thread and every thread started after it, so make it
+// before any other thread exists; a thread that unblocks them would take them instead.
 class StopSignals {
 public:
     StopSignals(); // throws std::runtime_error
@@ -22,4 +25,4 @@ private:
     int m_fd = -1;
 };
 
-} // namespace quorvel::sim
+} // namespace quorvel

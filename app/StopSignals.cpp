@@ -1,4 +1,4 @@
-#include "sim/StopSignals.h"
+#include "app/StopSignals.h"
 
 #include <cerrno>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-namespace quorvel::sim {
+namespace quorvel {
 
 StopSignals::StopSignals() {
     sigemptyset(&m_set);
@@ -38,4 +38,4 @@ StopSignals::~StopSignals() {
     ::sigprocmask(SIG_UNBLOCK, &m_set, nullptr);
 }
 
-} // namespace quorvel::sim
+} // namespace quorvel

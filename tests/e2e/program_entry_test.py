@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""The program's way in and out: its command line, a missing display, and the stop signals that
+close the port in order."""
+
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import termios
+
+from quorvel_e2e import check, run
+
+# Where QSerialPort keeps a device's lock file: the first of these it may write to.
+LOCK_DIRS = ("/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", tempfile.gettempdir())
+
+
+def run_program(session, path, *args, env=None):
+    return subprocess.run([path, *args], env=env if env is not None else session.program_environment(),
+                          capture_output=True, text=True, timeout=20, stdin=subprocess.DEVNULL)
+
+
+def command_line_answers_before_any_window(session):
+    env = {k: v for k, v in session.program_environment().items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
+
+    for args in (["--help"], ["-h"]):
+        result = run_program(session, session.quorvel_path, *args, env=env)
+        check(result.returncode == 0, f"{args}: status {result.returncode}, {result.stderr!r}")
+        check(result.stdout.startswith("Usage: quorvel"), f"{args} prints the usage: {result.stdout!r}")
+        check(session.settings_file in result.stdout and session.ports in result.stdout,
+              f"{args} names the settings file and the port links: {result.stdout!r}")
+    result = run_program(session, session.quorvel_path, "--version", env=env)
+    check((result.returncode, result.stdout) == (0, "Quorvel 1.0.2\n"), f"--version: {result}")
+
+    for args in (["--bogus"], ["com1"], ["--trace", "extra"], ["--help", "--bogus"]):
+        result = run_program(session, session.quorvel_path, *args, env=env)
+        check(result.returncode == 2, f"{args}: status {result.returncode}, expected 2")
+        check(result.stdout == "", f"{args} writes nothing to standard output: {result.stdout!r}")
+        check(result.stderr.startswith("quorvel: ") and "Usage: quorvel" in result.stderr,
+              f"{args}: the fault and the usage on standard error: {result.stderr!r}")
+
+    for args in (["--help"], ["--version"]):
+        result = run_program(session, session.sim_path, *args, env=env)
+        check(result.returncode == 0 and result.stdout.startswith(("Usage: quorvel-sim", "quorvel-sim 1.0.2")),
+              f"quorvel-sim {args}: status {result.returncode}, {result.stdout!r}")
+
+    check(not os.path.exists(session.settings_file), "the command line wrote a settings file")
+    check(os.listdir(session.home) == [], f"the command line wrote into HOME: {os.listdir(session.home)}")
+
+
+def no_display_is_one_line_and_status_1(session):
+    base = {k: v for k, v in session.program_environment().items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
+    cases = {
+        "nothing set": base,
+        "X told, none set": dict(base, QT_QPA_PLATFORM="xcb"),
+        "X display nobody serves": dict(base, DISPLAY=":65123"),
+    }
+    for name, env in cases.items():
+        result = run_program(session, session.quorvel_path, env=env)
+        lines = result.stderr.splitlines()
+        check(result.returncode == 1, f"{name}: status {result.returncode}, expected 1; {result.stderr!r}")
+        check(len(lines) == 1 and lines[0].startswith("quorvel: no display"), f"{name}: {result.stderr!r}")
+    check(not os.path.exists(session.settings_file), "a run without a display wrote a settings file")
+
+
+def lock_file_of(device):
+    name = "LCK.." + device.removeprefix("/dev/").replace("/", "_")
+    found = [os.path.join(d, name) for d in LOCK_DIRS if os.path.exists(os.path.join(d, name))]
+    return found[0] if found else None
+
+
+def line_settings(device):
+    fd = os.open(device, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        return termios.tcgetattr(fd)
+    finally:
+        os.close(fd)
+
+
+def stop_signals_close_the_port_and_save_no_position(session):
+    sim = session.start_sim(port=3)
+    device = os.path.realpath(os.path.join(session.ports, "com3"))
+    before = line_settings(device)
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        session.write_settings({"port": "3"})
+        since = sim.exchanges()[-1].time
+        program = session.start_program()
+        sim.wait_for_queries(2, since=since)
+        check(lock_file_of(device) is not None, f"{device} is locked while the port is open")
+
+        program.send_signal(number)
+        status = session.wait_for_exit()
+
+        name = signal.Signals(number).name
+        check(status == 0, f"{name}: status {status}, expected 0")
+        check(lock_file_of(device) is None, f"{name}: the lock file {lock_file_of(device)} is left behind")
+        check(line_settings(device) == before, f"{name}: the line settings are not restored")
+        stored = session.settings()
+        check("FormLeft" not in stored and "FormTop" not in stored, f"{name} saved a position: {stored}")
+
+
+if __name__ == "__main__":
+    without_display = run("program_entry", [command_line_answers_before_any_window, no_display_is_one_line_and_status_1],
+                          with_display=False)
+    with_display = run("program_entry", [stop_signals_close_the_port_and_save_no_position])
+    sys.exit(without_display or with_display)

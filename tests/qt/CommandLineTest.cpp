@@ -1,0 +1,97 @@
+// The command line: what each argument list asks for, the usage and version texts, and the trace
+// switch on Qt's logging.
+
+#include "qt/CommandLine.h"
+#include "app/Version.h"
+
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace quorvel;
+
+Q_DECLARE_METATYPE(quorvel::CommandLine::Action)
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readsWhatItIsAsked_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<CommandLine::Action>("action");
+        QTest::addColumn<bool>("trace");
+        QTest::addColumn<QString>("errorNames"); // what the refusal must name; empty: no refusal
+        using A = CommandLine::Action;
+        QTest::newRow("nothing") << QStringList{} << A::Run << false << "";
+        QTest::newRow("trace") << QStringList{"--trace"} << A::Run << true << "";
+        QTest::newRow("help") << QStringList{"--help"} << A::Help << false << "";
+        QTest::newRow("short help") << QStringList{"-h"} << A::Help << false << "";
+        QTest::newRow("version") << QStringList{"--version"} << A::Version << false << "";
+        QTest::newRow("help over version") << QStringList{"--version", "--help"} << A::Help << false << "";
+        QTest::newRow("version with trace") << QStringList{"--trace", "--version"} << A::Version << false << "";
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << A::Refuse << false << "bogus";
+        QTest::newRow("unknown before help") << QStringList{"--bogus", "--help"} << A::Refuse << false << "bogus";
+        QTest::newRow("unknown short option") << QStringList{"-x"} << A::Refuse << false << "x";
+        QTest::newRow("stray argument") << QStringList{"com1"} << A::Refuse << false << "com1";
+        QTest::newRow("stray after help") << QStringList{"--help", "extra"} << A::Refuse << false << "extra";
+        QTest::newRow("stray after --") << QStringList{"--", "--trace"} << A::Refuse << false << "--trace";
+        QTest::newRow("empty argument") << QStringList{""} << A::Refuse << false << "''";
+        QTest::newRow("trace takes no value") << QStringList{"--trace=1"} << A::Refuse << false << "trace";
+        QTest::newRow("Qt's own options are not ours")
+            << QStringList{"-platform", "offscreen"} << A::Refuse << false << "platform";
+    }
+
+    void readsWhatItIsAsked() {
+        QFETCH(QStringList, arguments);
+        QFETCH(CommandLine::Action, action);
+        QFETCH(bool, trace);
+        QFETCH(QString, errorNames);
+        const CommandLine line = parseCommandLine(arguments);
+        QCOMPARE(line.action, action);
+        QCOMPARE(line.trace, trace);
+        QCOMPARE(line.error.isEmpty(), errorNames.isEmpty());
+        QVERIFY2(line.error.contains(errorNames), qPrintable(line.error));
+        QVERIFY(!line.error.contains('\n'));
+    }
+
+    void usageNamesTheOptionsTheSettingsAndThePortLinks() {
+        const QString usage =
+            usageText("/c/Quorvel/Quorvel.conf", PortSearchDirs{"/c/Quorvel/ports", "/h/.wine/dosdevices"});
+        for (const char* part : {"--trace", "--help", "--version", "/c/Quorvel/Quorvel.conf", "/c/Quorvel/ports/comN",
+                                 "/h/.wine/dosdevices/comN", "/dev/ttyS<N-1>", "38400"}) {
+            QVERIFY2(usage.contains(part), part);
+        }
+        QVERIFY(usage.startsWith("Usage: quorvel"));
+        QVERIFY(usage.endsWith('\n'));
+
+        // Without HOME there is no folder to name; the built-in ports remain.
+        const QString bare = usageText("/c/Quorvel/Quorvel.conf", PortSearchDirs{});
+        QVERIFY(!bare.contains(" /comN"));
+        QVERIFY(bare.contains("  /dev/ttyS<N-1>"));
+    }
+
+    // The one version the About box and the package show too.
+    void versionIsTheProgramsOwn() {
+        QCOMPARE(versionText(),
+                 QString("Quorvel %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
+        QCOMPARE(versionText(), QString("Quorvel 1.0.2"));
+    }
+
+    void traceTurnsOnTheSerialLineAloneWithATimestamp() {
+        const QLoggingCategory line("quorvel.cat", QtInfoMsg);
+        const QLoggingCategory other("quorvel.other", QtInfoMsg);
+        QVERIFY(!line.isDebugEnabled());
+
+        enableTrace();
+
+        QVERIFY(line.isDebugEnabled());
+        QVERIFY(!other.isDebugEnabled());
+        const QMessageLogContext context(nullptr, 0, nullptr, "quorvel.cat");
+        const QString stamped = qFormatLogMessage(QtDebugMsg, context, "tx \"PC;\"");
+        const QRegularExpression expected(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} quorvel\.cat: tx "PC;"$)");
+        QVERIFY2(expected.match(stamped).hasMatch(), qPrintable(stamped));
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "CommandLineTest.moc"
