@@ -1,16 +1,34 @@
 #!/usr/bin/env bash
-# Installs what Quorvel needs to build and test on Debian 12 (apt, through sudo when not root),
-# then builds it into build/release. Other scripts call this first; it is safe to run again.
+# Installs what Quorvel needs on Debian 12 (apt, through sudo when not root) and builds it into
+# build/release. Safe to run again; it installs only what is missing.
+#
+#   scripts/setup.sh              what building and running need, then build (scripts/run.sh)
+#   scripts/setup.sh --deps-only  everything building, testing and packaging need; no build
+#                                 (scripts/test.sh, CI)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
+# Building and running: the compiler, CMake and Qt's development packages.
+run_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xdotool x11-utils imagemagick fonts-liberation
-    python3 clang-format clang-tidy util-linux
+    qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev libxcb1-dev
 )
+# Without a display, scripts/run.sh runs the panel on a virtual one.
+headless_packages=(xvfb)
+# Testing, measuring, packaging and the README's screenshot, on top of the two lists above.
+test_packages=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xdotool x11-utils imagemagick fonts-liberation
+    python3 clang-format clang-tidy util-linux
+    dpkg-dev file desktop-file-utils appstream lintian librsvg2-bin man-db groff
+)
+
+packages=("${run_packages[@]}")
+if [ "${1:-}" = "--deps-only" ]; then
+    packages+=("${headless_packages[@]}" "${test_packages[@]}")
+elif [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    packages+=("${headless_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
