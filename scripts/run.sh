@@ -7,18 +7,8 @@
 # QUORVEL_BUILD_DIR names a build folder to run as is, without installing or building.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-
-if [ -z "${QUORVEL_BUILD_DIR:-}" ]; then
-    "$root/scripts/setup.sh"
-fi
-
-build=${QUORVEL_BUILD_DIR:-$root/build/release}
-private=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-run.XXXXXX")
 # shellcheck source=scripts/station.sh
 . "$root/scripts/station.sh"
-trap stop_station EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
 
 start_station
 

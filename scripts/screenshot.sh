@@ -8,15 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 output=$(realpath -m "${1:-$root/docs/screenshot.png}")
 
 "$root/scripts/setup.sh" --deps-only
-if [ -z "${QUORVEL_BUILD_DIR:-}" ]; then
-    "$root/scripts/setup.sh"
-fi
-
-build=${QUORVEL_BUILD_DIR:-$root/build/release}
-private=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-shot.XXXXXX")
 # shellcheck source=scripts/station.sh
 . "$root/scripts/station.sh"
-trap stop_station EXIT
 
 start_station
 start_xvfb

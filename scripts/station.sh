@@ -1,8 +1,14 @@
-# Shared by run.sh and screenshot.sh (sourced, not run): a simulated station in a private folder,
-# so your own settings and port links are never read or touched, and a virtual display.
-# The caller sets `private` to a fresh folder and `build` to the build folder, and calls
-# stop_station on exit.
+# Shared by run.sh and screenshot.sh (sourced, not run, with `root` set to the repository): a
+# simulated station in a private folder, so your own settings and port links are never read or
+# touched, and a virtual display. Everything it starts is stopped when the script exits.
+# The programs come from build/release, built first through setup.sh, unless QUORVEL_BUILD_DIR
+# names a build folder to take as is.
 
+if [ -z "${QUORVEL_BUILD_DIR:-}" ]; then
+    "$root/scripts/setup.sh"
+fi
+build=${QUORVEL_BUILD_DIR:-$root/build/release}
+private=$(mktemp -d "${TMPDIR:-/tmp}/quorvel.XXXXXX")
 quorvel=$build/qt/quorvel
 sim=$build/sim/quorvel-sim
 sim_pid=""
@@ -20,6 +26,9 @@ stop_station() {
     done
     rm -rf "$private"
 }
+trap stop_station EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # Waits up to $1 seconds for the command after it to succeed.
 wait_for() {
