@@ -2,22 +2,61 @@
 
 #include "qt/QtColors.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
+
+#include <algorithm>
+#include <optional>
 
 namespace quorvel {
 
-QtLamp::QtLamp(QWidget* parent) : QWidget(parent) {
+namespace {
+
+// Screen readers see a lamp as a small status display rather than as an anonymous pane. (Qt's own
+// indicator role reaches AT-SPI as "unknown".)
+QAccessibleInterface* lampAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String(QtLamp::staticMetaObject.className()) && object != nullptr &&
+        object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::StatusBar);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QtLamp::QtLamp(LampRole role, QWidget* parent) : QWidget(parent), m_role(role) {
+    QAccessible::installFactory(lampAccessible); // once per program: Qt skips a factory it holds
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAccessibleName(QString::fromStdString(lampName(role)));
+    sayState();
 }
 
 void QtLamp::setFillColor(Color color) {
-    // Every reply sets both lamps; repainting an unchanged lamp costs an X round trip per poll.
-    if (color == m_fill) {
+    // Every reply sets both lamps; repainting or announcing an unchanged lamp costs an X round trip
+    // per poll and tells a screen reader nothing.
+    const bool repaint = color != m_fill;
+    m_fill = color;
+    m_set = true;
+    sayState();
+    if (repaint) {
+        update();
+    }
+}
+
+void QtLamp::forgetState() {
+    m_set = false;
+    sayState();
+}
+
+void QtLamp::sayState() {
+    const QString words = QString::fromStdString(lampStateWords(m_role, m_set ? std::optional(m_fill) : std::nullopt));
+    if (words == accessibleDescription()) {
         return;
     }
-    m_fill = color;
-    update();
+    setToolTip(words);
+    setAccessibleDescription(words);
 }
 
 QColor QtLamp::shownColor() const {
@@ -27,6 +66,19 @@ QColor QtLamp::shownColor() const {
 void QtLamp::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.fillRect(rect(), shownColor());
+    if (showsCross()) {
+        // White on pure red stays plain in greyscale and to a red-blind eye. The cross is square, in
+        // the middle of the box, so the fill shows plainly at its sides.
+        const int inset = 3;
+        const int side = std::max(height() - 2 * inset, 1);
+        QRect area(0, 0, side, side);
+        area.moveCenter(rect().center());
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Qt::white, 2));
+        painter.drawLine(area.topLeft(), area.bottomRight());
+        painter.drawLine(area.bottomLeft(), area.topRight());
+        painter.setRenderHint(QPainter::Antialiasing, false);
+    }
     // A one-pixel outline in the window text colour, so a lamp in button face still shows its shape.
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));

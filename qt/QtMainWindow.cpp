@@ -1,6 +1,7 @@
 #include "qt/QtMainWindow.h"
 
 #include "link/PortRules.h"
+#include "panel/LampWords.h"
 #include "qt/QtColors.h"
 #include "qt/QtLamp.h"
 #include "qt/QtMenuItem.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 
 #include <chrono>
@@ -70,11 +72,12 @@ Control* makeControl(const char* name, const TwipsBox& box, QWidget* parent, Arg
     return control;
 }
 
-void makeLabel(const QString& caption, const char* name, const TwipsBox& box, QWidget* parent) {
+QLabel* makeLabel(const QString& caption, const char* name, const TwipsBox& box, QWidget* parent) {
     auto* label = makeControl<QLabel>(name, box, parent, caption);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setFont(fittedFont(label->font(), caption, label->width()));
+    return label;
 }
 
 QIcon programIcon() {
@@ -147,6 +150,16 @@ void QtMainWindow::buildMenus() {
     m_mnuHelpAbout = help->addAction(QStringLiteral("About"));
     m_mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
 
+    // Access keys that leave the captions as they read: an ampersand would underline a letter.
+    const std::array<std::pair<QMenu*, QKeyCombination>, 3> accessKeys{
+        {{comPort, Qt::ALT | Qt::Key_C}, {settingsMenu, Qt::ALT | Qt::Key_S}, {help, Qt::ALT | Qt::Key_H}}};
+    for (const auto& accessKey : accessKeys) {
+        QAction* menu = accessKey.first->menuAction();
+        connect(new QShortcut(QKeySequence(accessKey.second), this), &QShortcut::activated, this,
+                [this, menu] { menuBar()->setActiveAction(menu); });
+    }
+    menuBar()->setAccessibleDescription(QStringLiteral("Alt+C Com Port, Alt+S Settings, Alt+H Help"));
+
     // Without this, macOS would move "About" into the application menu.
     for (QAction* action : findChildren<QAction*>()) {
         action->setMenuRole(QAction::NoRole);
@@ -167,7 +180,7 @@ void QtMainWindow::buildClientArea() {
     m_sldTxPwr->setSmallChange(1);
     m_sldTxPwr->setValue(0);
 
-    makeLabel(QStringLiteral("K3 Power"), "lblTxPwr", kLblTxPwr, client);
+    QLabel* powerLabel = makeLabel(QStringLiteral("K3 Power"), "lblTxPwr", kLblTxPwr, client);
 
     m_txtTxPwr = makeControl<QtTextBox>("txtTxPwr", kTxtTxPwr, client);
     QFont font(QStringLiteral("Arial"), 18);
@@ -180,13 +193,18 @@ void QtMainWindow::buildClientArea() {
     m_txtTxPwr->setPalette(colours);
     m_txtTxPwr->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_txtTxPwr->setMaxLength(std::numeric_limits<int>::max());
+    // The caption has no access key to hand on, so the buddy only names the box for screen readers.
+    powerLabel->setBuddy(m_txtTxPwr);
+    m_txtTxPwr->setAccessibleDescription(QStringLiteral("Type a power in watts and press Enter to send it"));
 
     makeLabel(QStringLiteral("PA On"), "Label1", kLabel1, client);
-    m_shpPAEnabled = makeControl<QtLamp>("shpPAEnabled", kShpPAEnabled, client);
+    m_shpPAEnabled = makeControl<QtLamp>("shpPAEnabled", kShpPAEnabled, client, LampRole::Range);
     m_cmdPoll = makeControl<QtPushButton>("cmdPoll", kCmdPoll, client, QStringLiteral("&Poll"));
+    m_cmdPoll->setAccessibleDescription(QStringLiteral("Ask the radio for its power now"));
     makeLabel(QStringLiteral("K3 Con"), "Label2", kLabel2, client);
-    m_shpK3Con = makeControl<QtLamp>("shpK3Con", kShpK3Con, client);
+    m_shpK3Con = makeControl<QtLamp>("shpK3Con", kShpK3Con, client, LampRole::Link);
     m_cmdExit = makeControl<QtPushButton>("cmdExit", kCmdExit, client, QStringLiteral("&Exit"));
+    m_cmdExit->setAccessibleDescription(QStringLiteral("Close the port, remember the window's place and quit"));
 
     setTabOrder(m_cmdPoll, m_cmdExit);
     setTabOrder(m_cmdExit, m_sldTxPwr);
@@ -228,7 +246,10 @@ void QtMainWindow::connectEvents() {
 }
 
 void QtMainWindow::load() {
-    m_gate.user([this] { m_form->Form_Load(); });
+    m_gate.user([this] {
+        m_form->Form_Load();
+        m_shpPAEnabled->forgetState();
+    });
 }
 
 void QtMainWindow::deliverOnComm() {

@@ -6,6 +6,10 @@ namespace quorvel {
 
 QtSlider::QtSlider(QWidget* parent) : QSlider(Qt::Vertical, parent) {
     setTickPosition(QSlider::TicksRight);
+    setAccessibleName(QStringLiteral("Transmit power, watts"));
+    // Keys move the slider without sending anything, so say where the keyboard sets the power.
+    setAccessibleDescription(QStringLiteral(
+        "Dragging with the mouse sets the power; from the keyboard, type it in the power box and press Enter"));
 }
 
 void QtSlider::setMax(std::int32_t max) {

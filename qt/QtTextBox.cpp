@@ -22,7 +22,13 @@ std::string QtTextBox::text() const {
 }
 
 void QtTextBox::setText(const std::string& text) {
-    QLineEdit::setText(QString::fromStdString(text));
+    // Every reply sets the box; setting the text it already shows would tell a screen reader it
+    // changed.
+    const QString shown = QString::fromStdString(text);
+    if (shown == QLineEdit::text()) {
+        return;
+    }
+    QLineEdit::setText(shown);
 }
 
 void QtTextBox::setSelStart(int start) {

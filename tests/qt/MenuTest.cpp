@@ -96,6 +96,43 @@ private slots:
         QCOMPARE(f.lastBoxPrompt(), std::string("Invalid COM port selected, please select a valid COM port."));
     }
 
+    // Alt and a letter open a menu without the caption showing an access key.
+    void accessKeyOpensItsMenu_data() {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<QString>("menu");
+        QTest::newRow("Alt+C") << Qt::Key_C << "mnuComPort";
+        QTest::newRow("Alt+S") << Qt::Key_S << "mnuSettings";
+        QTest::newRow("Alt+H") << Qt::Key_H << "mnuHelp";
+    }
+
+    void accessKeyOpensItsMenu() {
+        QFETCH(Qt::Key, key);
+        QFETCH(QString, menu);
+        WindowFixture f;
+        f.load("0");
+        QVERIFY(f.showActive());
+        QTest::keyClick(&f.window, key, Qt::AltModifier);
+        QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+        QCOMPARE(QApplication::activePopupWidget()->objectName(), menu);
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+    }
+
+    // A port is chosen with the keyboard alone: Alt+C, down to the item, Enter.
+    void portIsChosenByKeys() {
+        WindowFixture f;
+        f.load("0");
+        QVERIFY(f.showActive());
+        QTest::keyClick(&f.window, Qt::Key_C, Qt::AltModifier);
+        QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Down);
+        }
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+        QTRY_COMPARE(tickedItems(f), QStringList{"mnuCom3"});
+        QCOMPARE(f.comm.commPort, 3);
+    }
+
     // An unticked item is drawn without a check box, like any plain item.
     void untickedItemShowsNoCheckBox() {
         WindowFixture f;
