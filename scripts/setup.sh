@@ -21,6 +21,7 @@ test_packages=(
     xdotool x11-utils imagemagick fonts-liberation
     python3 clang-format clang-tidy util-linux
     dpkg-dev file desktop-file-utils appstream lintian librsvg2-bin man-db groff
+    dbus dbus-x11 at-spi2-core python3-pyatspi
 )
 
 packages=("${run_packages[@]}")

@@ -4,8 +4,11 @@ Each test runs the real quorvel executable in its own Xvfb server, with HOME and
 XDG_CONFIG_HOME pointing into a private temporary folder, against its own quorvel-sim linked as
 a Com port in that folder. xdotool drives the window; lamp colours are read from the screen.
 Every wait polls with a deadline. Every process a test starts is stopped when it ends, whether
-it passed or not.
+it passed or not. A session with accessibility has its own D-Bus session bus, on which the
+program's AT-SPI tree is read as a screen reader would read it.
 """
+
+import json
 
 import os
 import re
@@ -33,6 +36,9 @@ GREEN = (0, 255, 0)
 RED = (255, 0, 0)
 
 X_TOOL_TIMEOUT = 10
+
+# python3-pyatspi installs into the system's own interpreter, which may not be the one running us.
+ATSPI_PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
 
 # Children are told to stop when the test process dies, even if it is killed on a time-out and
 # has no chance to clean up: no Xvfb, program or simulator outlives its test.
@@ -139,8 +145,10 @@ class Simulator:
 class Session:
     """One test's world: private folders, an Xvfb server, and the processes started in it."""
 
-    def __init__(self, quorvel, sim, name, with_display=True):
+    def __init__(self, quorvel, sim, name, with_display=True, with_accessibility=False):
         self.with_display = with_display
+        self.with_accessibility = with_accessibility
+        self.bus_address = None
         self.quorvel_path = quorvel
         self.sim_path = sim
         self.name = name
@@ -165,6 +173,8 @@ class Session:
         try:
             if self.with_display:
                 self._start_xvfb()
+            if self.with_accessibility:
+                self._start_session_bus()
         except BaseException:
             self._stop_all()
             raise
@@ -204,6 +214,33 @@ class Session:
         finally:
             os.close(read_end)
         self.display = ":" + number.decode().strip()
+
+    def _start_session_bus(self):
+        """A private session bus; it starts the accessibility bus and its registry when asked."""
+        read_end, write_end = os.pipe()
+        try:
+            process = subprocess.Popen(
+                [*CHILD_PREFIX, "dbus-daemon", "--session", "--nofork", f"--print-address={write_end}"],
+                pass_fds=(write_end,), stdout=self._log_file("dbus"), stderr=subprocess.STDOUT,
+                stdin=subprocess.DEVNULL, env=dict(os.environ, DISPLAY=self.display, XDG_RUNTIME_DIR=self.runtime),
+            )
+            self._processes.append(process)
+        finally:
+            os.close(write_end)
+        with os.fdopen(read_end, "rb") as pipe:
+            ready, _, _ = select.select([pipe], [], [], 20)
+            check(ready, "dbus-daemon did not print its address")
+            address = pipe.readline().decode().strip()
+        check(address, "dbus-daemon did not start")
+        self.bus_address = address
+        # Qt joins only an accessibility bus that already runs; asking for its address starts it.
+        subprocess.run(
+            ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+             "org.a11y.Bus.GetAddress"],
+            env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=address, DISPLAY=self.display,
+                     XDG_RUNTIME_DIR=self.runtime),
+            check=True, capture_output=True, timeout=20,
+        )
 
     def _stop_all(self):
         for process in reversed(self._processes):
@@ -284,6 +321,8 @@ class Session:
             HOME=self.home, XDG_CONFIG_HOME=self.config, XDG_RUNTIME_DIR=self.runtime, DISPLAY=self.display,
             QT_QPA_PLATFORM="xcb",
         )
+        if self.with_accessibility:
+            env.update(DBUS_SESSION_BUS_ADDRESS=self.bus_address, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         return env
 
     def start_program(self, focus=True):
@@ -305,6 +344,20 @@ class Session:
         check(self.program.poll() is None, f"quorvel exited with status {self.program.returncode}")
         windows = self.visible_windows()
         return windows[0] if len(windows) == 1 else None
+
+    def dismiss_start_message(self):
+        """Answers a message that start-up shows before the window, with Enter, and takes the window
+        that follows as the program's."""
+        box = self.main_window
+        check(self.geometry(box[0])[2] != CLIENT_WIDTH, f"a message box first, not the panel {box}")
+        self.keys("Return")
+
+        def next_window():
+            window = self._only_window()
+            return window if window != box else None
+
+        self.main_window = wait_until(next_window, 10, "the window after the message")
+        self.x("xdotool", "windowfocus", "--sync", self.main_window[0])
 
     def start_panel(self, *sim_options, settings=None, port=3, focus=True):
         """The usual start: the simulator as Com port, the program told to open it, the window up."""
@@ -388,8 +441,13 @@ class Session:
         check(len(data) == 3, f"could not read the pixel at {x},{y}")
         return tuple(data)
 
+    def lamp_point(self, box):
+        """A point of the lamp's fill: left of its middle, clear of the cross a lost link shows."""
+        left, top, width, height = box
+        return self.screen_point(((left + width / 4) / TWIPS_PER_PIXEL, (top + height / 2) / TWIPS_PER_PIXEL))
+
     def lamp(self, box):
-        return self.pixel(*self.screen_point(box))
+        return self.pixel(*self.lamp_point(box))
 
     def wait_for_lamp(self, box, rgb, timeout, name):
         try:
@@ -418,8 +476,27 @@ class Session:
     def type_text(self, text):
         self.x("xdotool", "type", "--delay", "30", text)
 
+    # -- the screen reader's view ----------------------------------------------------------
 
-def run(name, scenarios, with_display=True):
+    def accessible_tree(self):
+        """The program's AT-SPI objects as dicts (depth, role, name, description, value, text), in
+        tree order; empty while the program has not joined the bus."""
+        result = subprocess.run(
+            [ATSPI_PYTHON, os.path.join(os.path.dirname(os.path.abspath(__file__)), "atspi_tree.py"), "Quorvel"],
+            env=dict(os.environ, DISPLAY=self.display, DBUS_SESSION_BUS_ADDRESS=self.bus_address),
+            capture_output=True, text=True, timeout=30,
+        )
+        check(result.returncode == 0, f"reading the AT-SPI tree failed: {result.stderr}")
+        return json.loads(result.stdout)
+
+    def accessible(self, name, role):
+        """The one object of the program's tree with this name and role, or None."""
+        found = [n for n in self.accessible_tree() if n["name"] == name and n["role"] == role]
+        check(len(found) <= 1, f"{len(found)} objects named {name!r}")
+        return found[0] if found else None
+
+
+def run(name, scenarios, with_display=True, with_accessibility=False):
     """The test program's main: runs each scenario with a fresh Session, reports, exits 0 or 1."""
     if len(sys.argv) != 3:
         print(f"usage: {sys.argv[0]} QUORVEL QUORVEL_SIM", file=sys.stderr)
@@ -429,7 +506,7 @@ def run(name, scenarios, with_display=True):
     for scenario in scenarios:
         started = time.monotonic()
         try:
-            with Session(quorvel, sim, f"{name}-{scenario.__name__}", with_display) as session:
+            with Session(quorvel, sim, f"{name}-{scenario.__name__}", with_display, with_accessibility) as session:
                 scenario(session)
         except Exception:
             failed += 1
