@@ -35,7 +35,7 @@ private:
 
     LampRole m_role;
     Color m_fill = kButtonFace;
-    bool m_set = false; // nothing has set the lamp since the window was created
+    bool m_set = false; // a handler has set the fill since creation or the last forgetState()
 };
 
 } // namespace quorvel
