@@ -14,8 +14,10 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPixmap>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -83,7 +85,11 @@ QLabel* makeLabel(const QString& caption, const char* name, const TwipsBox& box,
 QIcon programIcon() {
     QIcon icon;
     for (const int size : {16, 32, 48}) {
-        icon.addFile(QStringLiteral(":/icons/quorvel-%1.png").arg(size), QSize(size, size));
+        // Read as PNG by QtGui's own reader. QIcon::addFile, like any reader left to guess the
+        // format, loads every image-format plugin installed to ask each whether it knows the file.
+        QImageReader reader(QStringLiteral(":/icons/quorvel-%1.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
     }
     return icon;
 }

@@ -41,7 +41,12 @@ void QtSlider::setValue(std::int32_t value) {
 }
 
 void QtSlider::setToolTipText(const std::string& text) {
-    setToolTip(QString::fromStdString(text));
+    // Set on every reply; QWidget would send its tool-tip change events even for the same text.
+    const QUtf8StringView tip(text.data(), static_cast<qsizetype>(text.size()));
+    if (QAnyStringView::equal(tip, toolTip())) {
+        return;
+    }
+    setToolTip(tip.toString());
 }
 
 // A double click arrives as a press of its own (QWidget's default), so each press has its release.

@@ -22,13 +22,14 @@ std::string QtTextBox::text() const {
 }
 
 void QtTextBox::setText(const std::string& text) {
-    // Every reply sets the box; setting the text it already shows would tell a screen reader it
-    // changed.
-    const QString shown = QString::fromStdString(text);
-    if (shown == QLineEdit::text()) {
+    // Each poll reply sets the power it shows, mostly unchanged. QLineEdit would redo its layout,
+    // tell screen readers the text changed and move the caret even then; the same text leaves the
+    // box, and the caret or selection the user has in it, as they are.
+    const QUtf8StringView shown(text.data(), static_cast<qsizetype>(text.size()));
+    if (QAnyStringView::equal(shown, QLineEdit::text())) {
         return;
     }
-    QLineEdit::setText(shown);
+    QLineEdit::setText(shown.toString());
 }
 
 void QtTextBox::setSelStart(int start) {

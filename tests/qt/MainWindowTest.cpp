@@ -6,15 +6,18 @@
 #include "tests/qt/WindowFixture.h"
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTimer>
 #include <QWindow>
 
 #include <cmath>
+#include <vector>
 
 using namespace quorvel;
 using quorvel::testing::WindowFixture;
@@ -249,16 +252,55 @@ private slots:
         QCOMPARE(f.tmrK3Con().qtimer().interval(), 11000);
     }
 
+    // A stopped timer ticks no more; the QTimer it leaves armed stops at its next timeout.
     void timerIntervalZeroMeansNoTicks() {
         WindowFixture f;
+        QSignalSpy ticks(&f.tmrPoll(), &QtTimer::tick);
         f.tmrPoll().setInterval(0);
         QVERIFY(f.tmrPoll().enabled());
-        QVERIFY(!f.tmrPoll().qtimer().isActive());
+        QVERIFY(!f.tmrPoll().ticking());
+        QTRY_VERIFY(!f.tmrPoll().qtimer().isActive());
         f.tmrPoll().setInterval(750);
+        QVERIFY(f.tmrPoll().ticking());
         QVERIFY(f.tmrPoll().qtimer().isActive());
         QCOMPARE(f.tmrPoll().qtimer().interval(), 750);
         f.tmrPoll().setEnabled(false);
-        QVERIFY(!f.tmrPoll().qtimer().isActive());
+        QVERIFY(!f.tmrPoll().ticking());
+        QTRY_VERIFY(!f.tmrPoll().qtimer().isActive());
+        QCOMPARE(ticks.count(), 0);
+    }
+
+    // Each reply stops and restarts the watchdog. Restarted again and again, it ticks only once a
+    // whole interval has passed since the last restart.
+    void restartsPutTheTickOff() {
+        WindowFixture f;
+        f.tmrPoll().setEnabled(false);
+        constexpr qint64 kIntervalMs = 100;
+        constexpr int kRestarts = 5;
+        QtTimer& watchdog = f.tmrK3Con();
+        watchdog.setInterval(kIntervalMs);
+        QElapsedTimer sinceRestart;
+        std::vector<qint64> tickedAtMs;
+        connect(&watchdog, &QtTimer::tick, this, [&] { tickedAtMs.push_back(sinceRestart.elapsed()); });
+        int restarts = 0;
+        QTimer replies;
+        connect(&replies, &QTimer::timeout, this, [&] {
+            sinceRestart.start();
+            watchdog.setEnabled(false);
+            watchdog.setInterval(kIntervalMs);
+            watchdog.setEnabled(true);
+            if (++restarts == kRestarts) {
+                replies.stop();
+            }
+        });
+
+        sinceRestart.start();
+        replies.start(kIntervalMs * 2 / 5);
+
+        QTRY_VERIFY(restarts == kRestarts && !tickedAtMs.empty());
+        for (const qint64 tickedAt : tickedAtMs) {
+            QVERIFY2(tickedAt >= kIntervalMs, qPrintable(QStringLiteral("ticked %1 ms after a restart").arg(tickedAt)));
+        }
     }
 
     // Exit: the port closed, the position saved, the program told to end.

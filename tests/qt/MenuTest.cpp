@@ -68,12 +68,12 @@ private slots:
         WindowFixture f;
         f.load("1");
         f.find<QAction>("mnuPoll")->trigger();
-        QVERIFY(!f.tmrPoll().qtimer().isActive());
-        QVERIFY(!f.tmrK3Con().qtimer().isActive());
+        QVERIFY(!f.tmrPoll().ticking());
+        QVERIFY(!f.tmrK3Con().ticking());
         QCOMPARE(f.settings.get("poll"), std::string("0"));
         f.find<QAction>("mnuPoll")->trigger();
-        QVERIFY(f.tmrPoll().qtimer().isActive());
-        QVERIFY(f.tmrK3Con().qtimer().isActive());
+        QVERIFY(f.tmrPoll().ticking() && f.tmrPoll().qtimer().isActive());
+        QVERIFY(f.tmrK3Con().ticking() && f.tmrK3Con().qtimer().isActive());
         QCOMPARE(f.settings.get("poll"), std::string("1"));
     }
 

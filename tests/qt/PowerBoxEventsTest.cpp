@@ -91,7 +91,9 @@ private slots:
         QCOMPARE(f.setCommands(), std::vector<std::string>{});
     }
 
-    // Tab into the box selects all of it, so typing replaces the shown power.
+    // Tab into the box selects all of it, so typing replaces the shown power. A reply still on its
+    // way shows the same power and leaves the selection be; a new power replaces the text, and the
+    // slider's tip with it.
     void tabSelectsTheWholeText() {
         WindowFixture f;
         f.loadWithPortOpen();
@@ -99,11 +101,22 @@ private slots:
         f.comm.receive("PC0551;");
         f.window.deliverOnComm();
         auto* box = f.find<QtTextBox>("txtTxPwr");
+        auto* slider = f.find<QWidget>("sldTxPwr");
         QCOMPARE(box->QLineEdit::text(), QString("55"));
         tabInto(f);
         QCOMPARE(box->selectedText(), QString("55"));
+
+        f.comm.receive("PC0551;");
+        f.window.deliverOnComm();
+        QCOMPARE(box->selectedText(), QString("55"));
+        QCOMPARE(slider->toolTip(), QString("55"));
         QTest::keyClicks(box, "7");
         QCOMPARE(box->QLineEdit::text(), QString("7"));
+
+        f.comm.receive("PC0601;");
+        f.window.deliverOnComm();
+        QCOMPARE(box->QLineEdit::text(), QString("60"));
+        QCOMPARE(slider->toolTip(), QString("60"));
     }
 
     // A click into the box selects all of it too, wherever the click lands: typing "5" with the
