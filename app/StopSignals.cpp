@@ -9,11 +9,14 @@
 
 namespace quorvel {
 
-StopSignals::StopSignals() {
+StopSignals::StopSignals(std::initializer_list<int> more) {
     sigemptyset(&m_set);
     sigaddset(&m_set, SIGINT);
     sigaddset(&m_set, SIGTERM);
     sigaddset(&m_set, SIGHUP);
+    for (const int signal : more) {
+        sigaddset(&m_set, signal);
+    }
     if (::sigprocmask(SIG_BLOCK, &m_set, nullptr) != 0) {
         throw std::runtime_error(std::string("sigprocmask: ") + std::strerror(errno));
     }

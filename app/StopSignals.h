@@ -1,17 +1,19 @@
 #pragma once
 
 #include <csignal>
+#include <initializer_list>
 
 namespace quorvel {
 
 // SIGINT, SIGTERM and SIGHUP arrive as a readable descriptor instead of interrupting: the event
 // loop then stops in order and lets go of what it holds (a serial port's lock file and line
-// settings, a port link), which a plain signal death would leave behind.
+// settings, a port link), which a plain signal death would leave behind. Further signals a caller
+// names (the simulator's SIGUSR1, pull the plug) arrive the same way.
 // The signals are blocked for the calling thread and every thread started after it, so make it
 // before any other thread exists; a thread that unblocks them would take them instead.
 class StopSignals {
 public:
-    StopSignals(); // throws std::runtime_error
+    explicit StopSignals(std::initializer_list<int> more = {}); // throws std::runtime_error
     ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;

@@ -59,10 +59,14 @@ std::string simUsage() {
            "  --answer TEXT      answer TEXT to everything, as a noisy line or a faulty radio\n"
            "  --split            send each reply in two writes with a short pause between\n"
            "  --delay MS         wait MS milliseconds before each reply\n"
-           "  --unplug-after S   close the port and remove its link after S seconds\n"
+           "  --unplug-after S   close the port and remove its link S seconds after it appears\n"
+           "  --replug-after S   S seconds after each unplugging, plug in again: a new\n"
+           "                     pseudo-terminal behind the same link\n"
            "  --quit-after S     exit after S seconds\n"
            "  -h, --help         show this text\n"
-           "  --version          show the version\n";
+           "  --version          show the version\n"
+           "\n"
+           "SIGUSR1 pulls the plug at once.\n";
 }
 
 ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
@@ -133,7 +137,8 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
                 return fail("--delay takes milliseconds, not " + value);
             }
             options.delay = *delay;
-        } else if (name == "--silent-after" || name == "--unplug-after" || name == "--quit-after") {
+        } else if (name == "--silent-after" || name == "--unplug-after" || name == "--replug-after" ||
+                   name == "--quit-after") {
             const auto after = parseDuration(value, 1000.0, kMaxSeconds * 1000.0);
             if (!after) {
                 return fail(std::string(name).append(" takes seconds, not ").append(value));
@@ -142,6 +147,8 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
                 options.silentAfter = after;
             } else if (name == "--unplug-after") {
                 options.unplugAfter = after;
+            } else if (name == "--replug-after") {
+                options.replugAfter = after;
             } else {
                 options.quitAfter = after;
             }

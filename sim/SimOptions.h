@@ -19,7 +19,8 @@ struct SimOptions {
     bool split = false;
     std::chrono::milliseconds delay{0};
     std::optional<std::chrono::milliseconds> silentAfter;
-    std::optional<std::chrono::milliseconds> unplugAfter;
+    std::optional<std::chrono::milliseconds> unplugAfter; // counted from each plugging in
+    std::optional<std::chrono::milliseconds> replugAfter; // counted from each unplugging
     std::optional<std::chrono::milliseconds> quitAfter;
 };
 

@@ -27,21 +27,38 @@ int millisecondsUntil(Simulator::Clock::time_point when, Simulator::Clock::time_
 } // namespace
 
 Simulator::Simulator(const SimOptions& options, const std::string& mappingDir)
-    : m_options(options), m_link(mappingDir + "/com" + std::to_string(options.port), m_pty.devicePath()),
-      m_power(options.power), m_silent(options.silent), m_start(Clock::now()) {}
+    : m_options(options), m_linkPath(mappingDir + "/com" + std::to_string(options.port)), m_power(options.power),
+      m_silent(options.silent), m_start(Clock::now()), m_pluggedAt(m_start), m_unpluggedAt(m_start) {
+    placePort();
+}
+
+void Simulator::placePort() {
+    m_pty.emplace();
+    m_link.emplace(m_linkPath, m_pty->devicePath());
+}
+
+void Simulator::plugIn() {
+    placePort();
+    m_reader = FrameReader();
+    m_pluggedAt = Clock::now();
+    printExchange("plugged", m_link->path() + " " + m_pty->devicePath());
+}
 
 int Simulator::run() {
     // A test that stops reading our output must not kill us before the link is removed.
     std::signal(SIGPIPE, SIG_IGN);
-    printExchange("ready", m_link.path() + " " + m_pty.devicePath());
+    printExchange("ready", m_link->path() + " " + m_pty->devicePath());
 
     for (;;) {
         const auto now = Clock::now();
         if (m_options.quitAfter && now >= m_start + *m_options.quitAfter) {
             break;
         }
-        if (m_options.unplugAfter && m_pty.isOpen() && now >= m_start + *m_options.unplugAfter) {
+        if (m_options.unplugAfter && plugged() && now >= m_pluggedAt + *m_options.unplugAfter) {
             unplug();
+        }
+        if (m_options.replugAfter && !plugged() && now >= m_unpluggedAt + *m_options.replugAfter) {
+            plugIn();
         }
         if (m_options.silentAfter && !m_silent && now >= m_start + *m_options.silentAfter) {
             m_silent = true;
@@ -52,7 +69,7 @@ int Simulator::run() {
 
         std::array<pollfd, 2> fds{};
         fds[0] = {m_signals.fd(), POLLIN, 0};
-        fds[1] = {m_pty.masterFd(), POLLIN, 0}; // a negative fd is skipped once unplugged
+        fds[1] = {plugged() ? m_pty->masterFd() : -1, POLLIN, 0}; // a negative fd is skipped
         const auto wakeUp = nextWakeUp();
         const int timeout = wakeUp ? millisecondsUntil(*wakeUp, Clock::now()) : -1;
         const int ready = ::poll(fds.data(), fds.size(), timeout);
@@ -62,22 +79,29 @@ int Simulator::run() {
             }
             throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
         }
-        if ((fds[0].revents & POLLIN) != 0 && m_signals.take() != 0) {
-            break;
+        if ((fds[0].revents & POLLIN) != 0) {
+            const int signal = m_signals.take();
+            if (signal == SIGUSR1) {
+                if (plugged()) {
+                    unplug();
+                }
+            } else if (signal != 0) {
+                break;
+            }
         }
         if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             onReadable();
         }
     }
-    m_link.remove();
-    m_pty.close();
+    m_link.reset();
+    m_pty.reset();
     printExchange("exit", "");
     return 0;
 }
 
 void Simulator::onReadable() {
     std::array<char, 256> buffer{};
-    const ssize_t n = ::read(m_pty.masterFd(), buffer.data(), buffer.size());
+    const ssize_t n = ::read(m_pty->masterFd(), buffer.data(), buffer.size());
     if (n <= 0) {
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
             return;
@@ -119,9 +143,9 @@ void Simulator::schedule(const std::string& reply, Clock::time_point now) {
 }
 
 void Simulator::writeDue(Clock::time_point now) {
-    while (!m_pending.empty() && m_pending.front().due <= now && m_pty.isOpen()) {
+    while (!m_pending.empty() && m_pending.front().due <= now && plugged()) {
         PendingWrite& next = m_pending.front();
-        const ssize_t n = ::write(m_pty.masterFd(), next.bytes.data(), next.bytes.size());
+        const ssize_t n = ::write(m_pty->masterFd(), next.bytes.data(), next.bytes.size());
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -144,8 +168,9 @@ void Simulator::writeDue(Clock::time_point now) {
 
 void Simulator::unplug() {
     m_pending.clear();
-    m_link.remove();
-    m_pty.close();
+    m_link.reset();
+    m_pty.reset();
+    m_unpluggedAt = Clock::now();
     printExchange("unplugged", "");
 }
 
@@ -158,8 +183,11 @@ std::optional<Simulator::Clock::time_point> Simulator::nextWakeUp() const {
     if (m_options.quitAfter) {
         consider(m_start + *m_options.quitAfter);
     }
-    if (m_options.unplugAfter && m_pty.isOpen()) {
-        consider(m_start + *m_options.unplugAfter);
+    if (m_options.unplugAfter && plugged()) {
+        consider(m_pluggedAt + *m_options.unplugAfter);
+    }
+    if (m_options.replugAfter && !plugged()) {
+        consider(m_unpluggedAt + *m_options.replugAfter);
     }
     if (m_options.silentAfter && !m_silent) {
         consider(m_start + *m_options.silentAfter);

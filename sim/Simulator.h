@@ -16,7 +16,8 @@
 namespace quorvel::sim {
 
 // The simulated radio: one pseudo-terminal linked as Com N, one event loop that answers what the
-// program sends, and the scripted failures (silence, unplugging) a test asks for.
+// program sends, and the scripted failures (silence, unplugging and plugging in again) a test
+// asks for.
 class Simulator {
 public:
     using Clock = std::chrono::steady_clock;
@@ -41,18 +42,26 @@ private:
     void onReadable();
     void schedule(const std::string& reply, Clock::time_point now);
     void writeDue(Clock::time_point now);
+    void placePort();
+    void plugIn();
     void unplug();
+    bool plugged() const { return m_pty && m_pty->isOpen(); }
     std::optional<Clock::time_point> nextWakeUp() const;
 
-    StopSignals m_signals; // first, so no stop signal can slip in while the link is being placed
+    // First, so no stop signal can slip in while the link is being placed; SIGUSR1 pulls the plug.
+    StopSignals m_signals{SIGUSR1};
     SimOptions m_options;
-    PseudoTerminal m_pty;
-    PortLink m_link;
+    std::string m_linkPath;
+    // Made anew at each plugging in, as a USB adapter's device is.
+    std::optional<PseudoTerminal> m_pty;
+    std::optional<PortLink> m_link;
     FrameReader m_reader;
     RadioPower m_power;
     bool m_silent;
     std::deque<PendingWrite> m_pending;
     Clock::time_point m_start;
+    Clock::time_point m_pluggedAt;
+    Clock::time_point m_unpluggedAt;
 };
 
 } // namespace quorvel::sim

@@ -94,10 +94,18 @@ TEST(FrameReader, BoundsAFrameThatNeverEnds) {
 }
 
 TEST(SimOptions, ReadsEveryOption) {
-    const ParsedOptions parsed = parseSimOptions(
-        {"--port", "3",        "--dir",   "/tmp/x", "--power",        "5.5", "--range",        "0", "--silent",
-         "--busy", "--split",  "--delay", "20",     "--silent-after", "1.5", "--unplug-after", "2", "--quit-after",
-         "30",     "--answer", "PC12;"});
+    const ParsedOptions parsed = parseSimOptions({"--port",   "3",
+                                                  "--dir",    "/tmp/x",
+                                                  "--power",  "5.5",
+                                                  "--range",  "0",
+                                                  "--silent", "--busy",
+                                                  "--split",  "--delay",
+                                                  "20",       "--silent-after",
+                                                  "1.5",      "--unplug-after",
+                                                  "2",        "--replug-after",
+                                                  "0.25",     "--quit-after",
+                                                  "30",       "--answer",
+                                                  "PC12;"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const SimOptions& o = *parsed.options;
     EXPECT_EQ(o.port, 3);
@@ -107,6 +115,7 @@ TEST(SimOptions, ReadsEveryOption) {
     EXPECT_EQ(o.delay, 20ms);
     EXPECT_EQ(o.silentAfter, 1500ms);
     EXPECT_EQ(o.unplugAfter, 2000ms);
+    EXPECT_EQ(o.replugAfter, 250ms);
     EXPECT_EQ(o.quitAfter, 30000ms);
     EXPECT_EQ(o.fixedAnswer, "PC12;");
 }
@@ -145,7 +154,7 @@ TEST(SimOptions, RefusesBadArguments) {
     const std::vector<std::string> cases[] = {
         {"--port"},        {"--port", "0"},         {"--port", "x"},        {"--port", "2.5"}, {"--range", "2"},
         {"--delay", "-5"}, {"--quit-after", "abc"}, {"--unplug-after", ""}, {"--dir", ""},     {"--frobnicate"},
-        {"stray"},         {"--power", "5W"},       {"--answer", ""},       {"--answer"},
+        {"stray"},         {"--power", "5W"},       {"--answer", ""},       {"--answer"},      {"--replug-after", "-1"},
     };
     for (const auto& args : cases) {
         const ParsedOptions parsed = parseSimOptions(args);

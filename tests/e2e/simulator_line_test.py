@@ -154,6 +154,35 @@ def unplugging_hangs_up_and_removes_the_link(session):
         line.close()
 
 
+def plugs_in_again_behind_the_same_link(session):
+    # Pulled on request (SIGUSR1) and by time, each time back 0.5 s later on a new device that
+    # answers with the power the radio kept.
+    sim = session.start_sim("--unplug-after", "1", "--replug-after", "0.5", port=3)
+    devices = [os.path.realpath(link(session, 3))]
+    line = Line(link(session, 3))
+    line.send("PC0071;")
+    line.send("PC;")
+    check(line.read_until(";") == "PC0071;", "the first device takes a new power")
+    line.close()
+    for cycle, pull in enumerate(("time", "signal"), start=1):
+        if pull == "signal":
+            sim.process.send_signal(signal.SIGUSR1)
+        unplugged = sim.wait_for("unplugged", count=cycle, timeout=5)[cycle - 1]
+        plugged = sim.wait_for("plugged", count=cycle, timeout=5)[cycle - 1]
+        check(0.45 <= plugged.time - unplugged.time <= 1.0,
+              f"back {plugged.time - unplugged.time:.2f} s after the {pull} unplug")
+        check(os.path.lexists(link(session, 3)), "the link is back")
+        devices.append(os.path.realpath(link(session, 3)))
+        check(plugged.text == f"{link(session, 3)} {devices[-1]}", f"'plugged' names link and device: {plugged}")
+        line = Line(link(session, 3))
+        try:
+            line.send("PC;")
+            check(line.read_until(";") == "PC0071;", f"the radio kept its power over {cycle} unplugs")
+        finally:
+            line.close()
+    check(sim.process.poll() is None, "the simulator keeps running")
+
+
 def link_is_placed_safely_and_removed_on_stop(session):
     os.makedirs(session.ports, exist_ok=True)
     taken = link(session, 4)
@@ -190,6 +219,7 @@ if __name__ == "__main__":
                 busy_radio_refuses_everything,
                 delays_and_falls_silent_when_told,
                 unplugging_hangs_up_and_removes_the_link,
+                plugs_in_again_behind_the_same_link,
                 link_is_placed_safely_and_removed_on_stop,
             ],
             with_display=False,
