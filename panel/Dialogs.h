@@ -13,8 +13,10 @@ constexpr int kMsgInformation = 64;
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    // Without a title the box carries the application title.
-    virtual void msgBox(const std::string& prompt, int style, const std::optional<std::string>& title) = 0;
+    // Without a title the box carries the application title. A detail, when not empty, is more
+    // for the user to read on request (what was looked at, what to do); the prompt stays as it is.
+    virtual void msgBox(const std::string& prompt, int style, const std::optional<std::string>& title,
+                        const std::string& detail = {}) = 0;
     // The text entered, or an empty text when cancelled.
     virtual std::string inputBox(const std::string& prompt, const std::string& title,
                                  const std::string& defaultText) = 0;

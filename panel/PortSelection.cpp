@@ -46,7 +46,8 @@ void Form1::SetPort(std::string port) { // NOLINT(performance-unnecessary-value-
         // A failure from here on is the calling handler's to report.
         untickAll();
         saveSetting("port", "0");
-        m_c.dialogs.msgBox(std::string(kInvalidPortMessage), kMsgInformation, std::nullopt);
+        // The message stays short; what the serial component looked at is there for the asking.
+        m_c.dialogs.msgBox(std::string(kInvalidPortMessage), kMsgInformation, std::nullopt, error.description());
     }
 }
 

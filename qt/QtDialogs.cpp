@@ -42,8 +42,10 @@ QWidget* QtDialogs::boxParent() const {
     return m_window != nullptr && m_window->isVisible() ? m_window : nullptr;
 }
 
-void QtDialogs::msgBox(const std::string& prompt, int style, const std::optional<std::string>& title) {
-    const DialogRequest request{DialogRequest::Kind::Message, prompt, style, title.value_or(m_appTitle.title()), {}};
+void QtDialogs::msgBox(const std::string& prompt, int style, const std::optional<std::string>& title,
+                       const std::string& detail) {
+    const DialogRequest request{DialogRequest::Kind::Message,       prompt, style,
+                                title.value_or(m_appTitle.title()), {},     detail};
     if (m_answerer) {
         m_answerer(request);
         return;
@@ -51,12 +53,15 @@ void QtDialogs::msgBox(const std::string& prompt, int style, const std::optional
     QMessageBox box(iconFor(style), QString::fromStdString(request.title), shownText(prompt), QMessageBox::Ok,
                     boxParent());
     box.setTextFormat(Qt::PlainText);
+    if (!detail.empty()) {
+        box.setDetailedText(shownText(detail));
+    }
     box.exec();
 }
 
 std::string QtDialogs::inputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) {
-    const DialogRequest request{DialogRequest::Kind::Input, prompt, 0, title.empty() ? m_appTitle.title() : title,
-                                defaultText};
+    const DialogRequest request{
+        DialogRequest::Kind::Input, prompt, 0, title.empty() ? m_appTitle.title() : title, defaultText, {}};
     if (m_answerer) {
         return m_answerer(request);
     }

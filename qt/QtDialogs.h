@@ -20,6 +20,7 @@ struct DialogRequest {
     int style = 0;
     std::string title;
     std::string defaultText;
+    std::string detail;
 };
 
 // Message boxes and the input box, modal to the window. An answerer, when set, stands in for the
@@ -31,7 +32,8 @@ public:
 
     QtDialogs(const QtApplicationTitle& appTitle, QWidget* window);
 
-    void msgBox(const std::string& prompt, int style, const std::optional<std::string>& title) override;
+    void msgBox(const std::string& prompt, int style, const std::optional<std::string>& title,
+                const std::string& detail = {}) override;
     std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override;
 
     void setAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }

@@ -15,8 +15,8 @@ using fakes::FormHarness;
 using Messages = std::vector<FakeDialogs::Message>;
 
 const std::string kIntervalPrefix = "VB6 runtime error (mnuPollTimer_Click): ";
-const FakeDialogs::Message kOutOfBounds{"Please enter a timer value between 500 and 10000.", 0,
-                                        "Poll Timer Value Error"};
+const FakeDialogs::Message kOutOfBounds{
+    "Please enter a timer value between 500 and 10000.", 0, "Poll Timer Value Error", {}};
 
 TEST(PollingMenu, SwitchingPollingOffStopsBothTimersAndIsSaved) {
     FormHarness h;

@@ -95,7 +95,9 @@ TEST(PortSelection, PortTheSystemDoesNotHaveIsForgotten) {
 
     choose(h, 9);
 
-    EXPECT_EQ(h.dialogs.messages, Messages{FakeDialogs::information(kInvalidPort)});
+    // The message is the same for every cause; the component's own account is its detail.
+    EXPECT_EQ(h.dialogs.messages,
+              Messages{FakeDialogs::information(kInvalidPort, "Invalid port number: Com9 maps to no device")});
     EXPECT_TRUE(h.tickedPorts().empty());
     EXPECT_FALSE(h.comm.open);
     EXPECT_EQ(h.settings.saves, std::vector<std::string>{"port=0"});

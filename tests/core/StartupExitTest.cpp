@@ -82,8 +82,8 @@ TEST(StartUp, StoredPortDecidesWhatOpens) {
         {"9",
          {"CommPort=9", "Settings=38400,N,8,1", "open"},
          {},
-         {FakeDialogs::information("Invalid COM port selected, please select a "
-                                   "valid COM port.")},
+         {FakeDialogs::information("Invalid COM port selected, please select a valid COM port.",
+                                   "Invalid port number: Com9 maps to no device")},
          "0"},
         {"8",
          {"CommPort=8", "Settings=38400,N,8,1", "open"},

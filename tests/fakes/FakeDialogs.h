@@ -18,14 +18,17 @@ public:
         std::string prompt;
         int style;
         std::optional<std::string> title;
+        std::string detail;
         bool operator==(const Message&) const = default;
         friend std::ostream& operator<<(std::ostream& os, const Message& m) {
-            return os << "{\"" << m.prompt << "\", " << m.style << ", "
-                      << (m.title ? "\"" + *m.title + "\"" : "no title") << "}";
+            os << "{\"" << m.prompt << "\", " << m.style << ", " << (m.title ? "\"" + *m.title + "\"" : "no title");
+            return (m.detail.empty() ? os : os << ", detail \"" << m.detail << "\"") << "}";
         }
     };
     // What an information box (style 64, the application title) records.
-    static Message information(const std::string& text) { return {text, 64, std::nullopt}; }
+    static Message information(const std::string& text, const std::string& detail = {}) {
+        return {text, 64, std::nullopt, detail};
+    }
 
     struct Input {
         std::string prompt;
@@ -33,8 +36,9 @@ public:
         std::string defaultText;
     };
 
-    void msgBox(const std::string& prompt, int style, const std::optional<std::string>& title) override {
-        messages.push_back({prompt, style, title});
+    void msgBox(const std::string& prompt, int style, const std::optional<std::string>& title,
+                const std::string& detail = {}) override {
+        messages.push_back({prompt, style, title, detail});
         if (onMessage) {
             onMessage();
         }

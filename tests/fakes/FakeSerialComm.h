@@ -26,7 +26,8 @@ public:
         log.push_back(o ? "open" : "close");
         if (o) {
             if (invalidPorts.count(commPort) != 0) {
-                throw RunTimeError(err::kInvalidPortNumber, "Invalid port number");
+                throw RunTimeError(err::kInvalidPortNumber,
+                                   "Invalid port number: Com" + std::to_string(commPort) + " maps to no device");
             }
             if (busyPorts.count(commPort) != 0) {
                 throw RunTimeError(err::kPortAlreadyOpen, "Port already open");

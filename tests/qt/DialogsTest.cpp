@@ -24,6 +24,7 @@ struct ShownBox {
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
+    QString detail;
 };
 
 // Runs `open`, which shows modal boxes, and closes each real box as it comes, remembering it.
@@ -35,7 +36,7 @@ std::vector<ShownBox> closeEachBox(const std::function<void()>& open) {
         if (box == nullptr || !box->isVisible()) {
             return;
         }
-        ShownBox seen{box->windowTitle(), box->text(), box->icon(), {}};
+        ShownBox seen{box->windowTitle(), box->text(), box->icon(), {}, box->detailedText()};
         for (QAbstractButton* button : box->buttons()) {
             seen.buttons << button->text().remove('&');
         }
@@ -127,6 +128,26 @@ private slots:
         QCOMPARE(shown[0].title, expectedTitle);
         QCOMPARE(int(shown[0].icon), expectedIcon);
         QCOMPARE(shown[0].buttons, QStringList{"OK"});
+    }
+
+    // A port the system does not have: the message exactly as always, and the serial component's
+    // account of what it looked at behind the box's details; other boxes carry no details.
+    void refusedPortShowsTheComponentsAccountAsDetails() {
+        WindowFixture f;
+        f.load();
+        QVERIFY(f.showActive());
+        f.comm.invalidPorts = {4};
+        f.window.dialogs().setAnswerer(nullptr);
+
+        const auto shown = closeEachBox([&] { f.find<QAction>("mnuCom4")->trigger(); });
+        const auto plain = closeEachBox([&] { f.window.dialogs().msgBox("text", kMsgInformation, std::nullopt); });
+
+        QCOMPARE(shown.size(), std::size_t{1});
+        QCOMPARE(shown[0].text, QString("Invalid COM port selected, please select a valid COM port."));
+        QCOMPARE(shown[0].detail, QString("Invalid port number: Com4 maps to no device"));
+        QCOMPARE(shown[0].icon, QMessageBox::Information);
+        QCOMPARE(plain.size(), std::size_t{1});
+        QCOMPARE(plain[0].detail, QString());
     }
 
     // The About box: its own title, no icon, the two lines on two lines.
