@@ -3,6 +3,9 @@
 namespace quorvel {
 
 QtTimer::QtTimer(std::chrono::milliseconds interval, QObject* parent) : QObject(parent), Timer(interval) {
+    // Never early: the default coarse timer may fire 5 % before its interval, and the link lamp
+    // must not turn red before 11000 ms of silence.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &QtTimer::onTimeout);
     restart(enabled() && interval.count() > 0, interval);
 }

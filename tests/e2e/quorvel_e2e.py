@@ -35,6 +35,10 @@ EXIT_BUTTON = (1680, 1920, 735, 495)
 GREEN = (0, 255, 0)
 RED = (255, 0, 0)
 
+# The link watchdog: the lamp turns red no sooner than this after the last reply, and soon after.
+WATCHDOG_S = 11.0
+WATCHDOG_LATEST_S = 12.5
+
 X_TOOL_TIMEOUT = 10
 
 # python3-pyatspi installs into the system's own interpreter, which may not be the one running us.
@@ -455,6 +459,21 @@ class Session:
                               interval=0.1)
         except Failure as failure:
             raise Failure(f"{failure}; it shows {colour_name(self.lamp(box))}") from None
+
+    def wait_for_watchdog_red(self, last_reply):
+        """The link lamp turns red in WATCHDOG_S to WATCHDOG_LATEST_S after the reply sent at
+        last_reply (the simulator's clock is ours). Returns the seconds it took."""
+        while True:
+            started = time.monotonic()
+            colour = self.lamp(LINK_LAMP)
+            seen = time.monotonic()
+            if colour == RED:
+                check(seen - last_reply >= WATCHDOG_S,
+                      f"link lamp red {seen - last_reply:.2f} s after the last reply, before the watchdog's time")
+                return seen - last_reply
+            check(started - last_reply <= WATCHDOG_LATEST_S,
+                  f"link lamp still {colour_name(colour)} {started - last_reply:.2f} s after the last reply")
+            time.sleep(0.05)
 
     def click(self, point, button=1):
         x, y = self.screen_point(point)

@@ -252,6 +252,28 @@ private slots:
         QCOMPARE(f.tmrK3Con().qtimer().interval(), 11000);
     }
 
+    // Never early, or the link lamp could turn red before the watchdog's time: the k-th tick
+    // comes no sooner than k intervals after the start.
+    void timersNeverTickBeforeTheirInterval() {
+        WindowFixture f;
+        f.tmrPoll().setEnabled(false);
+        constexpr qint64 kIntervalMs = 60;
+        constexpr int kTicks = 10;
+        std::vector<qint64> tickedAtNs;
+        QElapsedTimer clock;
+        connect(&f.tmrK3Con(), &QtTimer::tick, this, [&] { tickedAtNs.push_back(clock.nsecsElapsed()); });
+
+        clock.start();
+        f.tmrK3Con().setInterval(kIntervalMs);
+
+        QTRY_VERIFY_WITH_TIMEOUT(tickedAtNs.size() >= kTicks, 5000);
+        for (std::size_t k = 0; k < tickedAtNs.size(); ++k) {
+            const qint64 due = static_cast<qint64>(k + 1) * kIntervalMs * 1000000;
+            QVERIFY2(tickedAtNs[k] >= due,
+                     qPrintable(QStringLiteral("tick %1 at %2 ns, due %3 ns").arg(k + 1).arg(tickedAtNs[k]).arg(due)));
+        }
+    }
+
     // A stopped timer ticks no more; the QTimer it leaves armed stops at its next timeout.
     void timerIntervalZeroMeansNoTicks() {
         WindowFixture f;
