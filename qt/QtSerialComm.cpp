@@ -1,6 +1,7 @@
 #include "qt/QtSerialComm.h"
 
 #include "link/RunTimeError.h"
+#include "qt/CatTrace.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,22 +78,33 @@ std::optional<LineSettings> parseLineSettings(const QString& text) {
 }
 
 #ifndef Q_OS_WIN
-// The group that owns the device is the one to join: dialout on Debian and Fedora, uucp on Arch.
-QString deviceGroup(const QString& device) {
+// The group that owns the device is the one to join (dialout on Debian and Fedora, uucp on Arch),
+// but only when that group may read and write it: root's own group, or a group with fewer rights
+// (a pseudo-terminal's tty group may only write), would not let the user open it.
+std::optional<QString> groupToJoin(const QString& device) {
     struct stat info {};
-    if (::stat(QFile::encodeName(device).constData(), &info) == 0 && info.st_gid != 0) {
-        if (const struct group* owner = ::getgrgid(info.st_gid)) {
-            return QString::fromLocal8Bit(owner->gr_name);
-        }
+    constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+    if (::stat(QFile::encodeName(device).constData(), &info) != 0 || info.st_gid == 0 ||
+        (info.st_mode & kGroupReadWrite) != kGroupReadWrite) {
+        return std::nullopt;
     }
-    return QStringLiteral("dialout");
+    const struct group* owner = ::getgrgid(info.st_gid);
+    if (owner == nullptr) {
+        return std::nullopt;
+    }
+    return QString::fromLocal8Bit(owner->gr_name);
 }
 
 [[noreturn]] void failPermission(const QString& device) {
-    const QString group = deviceGroup(device);
-    fail(err::kPortPermissionDenied, QStringLiteral("Permission denied on %1: add your user to the %2 group "
-                                                    "(sudo usermod -aG %2 $USER) and log in again")
-                                         .arg(device, group));
+    if (const std::optional<QString> group = groupToJoin(device)) {
+        fail(err::kPortPermissionDenied, QStringLiteral("Permission denied on %1: add your user to the %2 group "
+                                                        "(sudo usermod -aG %2 $USER) and log in again")
+                                             .arg(device, *group));
+    }
+    fail(err::kPortPermissionDenied,
+         QStringLiteral("Permission denied on %1: no group of users may open it, so joining one will not help; "
+                        "a udev rule can give it to a serial-port group")
+             .arg(device));
 }
 
 bool isCharacterDevice(const QString& device) {
@@ -108,9 +120,11 @@ bool mayReadAndWrite(const QString& device) {
 } // namespace
 
 QtSerialComm::QtSerialComm(PortSearchDirs dirs, QObject* parent)
-    : QObject(parent), m_dirs(std::move(dirs)), m_port(this) {
+    : QObject(parent), m_dirs(std::move(dirs)), m_port(this), m_returnWatch(this) {
     connect(&m_port, &QSerialPort::readyRead, this, &QtSerialComm::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialComm::onErrorOccurred);
+    m_returnWatch.setInterval(kReturnWatchInterval);
+    connect(&m_returnWatch, &QTimer::timeout, this, &QtSerialComm::lookForReturn);
 }
 
 QtSerialComm::~QtSerialComm() = default;
@@ -124,6 +138,7 @@ void QtSerialComm::setCommPort(std::int16_t port) {
         fail(err::kPortAlreadyOpen,
              QStringLiteral("Port already open: close %1 before choosing another port").arg(m_device));
     }
+    stopWatching();
     m_commPort = port;
 }
 
@@ -148,10 +163,13 @@ void QtSerialComm::setPortOpen(bool open) {
     if (open && m_port.isOpen()) {
         fail(err::kPortAlreadyOpen, QStringLiteral("Port already open: %1").arg(m_device));
     }
+    stopWatching();
     if (open) {
         openDevice();
-    } else {
+        qCDebug(lcCat).noquote() << "open" << m_device;
+    } else if (m_port.isOpen()) {
         m_port.close();
+        qCDebug(lcCat).noquote() << "close" << m_device;
     }
 }
 
@@ -184,10 +202,19 @@ void QtSerialComm::output(const std::string& text) {
     if (text.empty()) {
         return;
     }
-    m_port.clearError();
+    // clearError() signals even when there is nothing to clear.
+    if (m_port.error() != QSerialPort::NoError) {
+        m_port.clearError();
+    }
+    qCDebug(lcCat).noquote() << "tx" << visibleBytes(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
     const qint64 written = m_port.write(text.data(), static_cast<qint64>(text.size()));
     if (written == static_cast<qint64>(text.size())) {
         m_port.flush();
+    }
+    if (!m_port.isOpen() && m_returnWatch.isActive()) {
+        // The write found the device gone: that is the unplugging itself, handled as when a read
+        // finds it. The bytes are as lost as those written just before the plug was pulled.
+        return;
     }
     const QSerialPort::SerialPortError error = m_port.error();
     if (written != static_cast<qint64>(text.size()) || !m_port.isOpen() || error == QSerialPort::WriteError ||
@@ -199,20 +226,29 @@ void QtSerialComm::output(const std::string& text) {
 }
 
 std::string QtSerialComm::input() {
+    if (m_pending) {
+        const RunTimeError failure = *m_pending;
+        m_pending.reset();
+        throw failure;
+    }
     const QByteArray received = m_port.isOpen() ? m_port.readAll() : QByteArray();
+    if (!received.isEmpty()) {
+        qCDebug(lcCat).noquote() << "rx" << visibleBytes(received);
+    }
     return {received.constData(), static_cast<std::size_t>(received.size())};
 }
 
-QString QtSerialComm::devicePathFor(int port) const {
+QtSerialComm::Mapping QtSerialComm::mappingFor(int port) const {
 #ifdef Q_OS_WIN
-    return port >= 1 ? QStringLiteral("COM%1").arg(port) : QString();
+    const QString name = port >= 1 ? QStringLiteral("COM%1").arg(port) : QString();
+    return {name, name};
 #else
     for (const std::string& candidate : portDeviceCandidates(port, m_dirs)) {
         const QFileInfo entry(QString::fromStdString(candidate));
         // exists() follows the link; a link to a vanished device still counts as present.
         if (entry.exists() || entry.isSymLink()) {
             const QString device = entry.canonicalFilePath();
-            return device.isEmpty() ? entry.absoluteFilePath() : device;
+            return {entry.absoluteFilePath(), device.isEmpty() ? entry.absoluteFilePath() : device};
         }
     }
     return {};
@@ -220,7 +256,8 @@ QString QtSerialComm::devicePathFor(int port) const {
 }
 
 void QtSerialComm::openDevice() {
-    const QString device = devicePathFor(m_commPort);
+    const Mapping mapping = mappingFor(m_commPort);
+    const QString& device = mapping.device;
 #ifdef Q_OS_WIN
     if (device.isEmpty()) {
         fail(err::kInvalidPortNumber, QStringLiteral("Invalid port number: %1").arg(m_commPort));
@@ -268,6 +305,7 @@ void QtSerialComm::openDevice() {
              QStringLiteral("Invalid port number: %1 cannot be opened as a serial port (%2)").arg(device, reason));
     }
     m_device = device;
+    m_entry = mapping.entry;
     applyControlLines();
 }
 
@@ -296,8 +334,41 @@ void QtSerialComm::onErrorOccurred(QSerialPort::SerialPortError error) {
     // A vanished device makes QSerialPort report a read error on every pass of the event loop;
     // only closing stops it.
     if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen()) {
+        qCDebug(lcCat).noquote() << "lost" << m_device << m_port.errorString();
         m_port.close();
+        m_reportedThisReturn = false;
+        m_returnWatch.start();
     }
+}
+
+void QtSerialComm::stopWatching() {
+    m_returnWatch.stop();
+    m_pending.reset();
+}
+
+void QtSerialComm::lookForReturn() {
+    const Mapping mapping = mappingFor(m_commPort);
+    if (mapping.entry != m_entry || !QFileInfo::exists(mapping.device)) {
+        m_reportedThisReturn = false; // still away; the next return may be reported again
+        return;
+    }
+    try {
+        openDevice();
+    } catch (const RunTimeError& failure) {
+        // Anything else (the node not yet or no longer a working device) means it is not back yet.
+        const bool refused =
+            failure.number() == err::kPortPermissionDenied || failure.number() == err::kPortAlreadyOpen;
+        if (refused && !m_reportedThisReturn) {
+            m_reportedThisReturn = true;
+            m_pending = failure;
+            qCDebug(lcCat).noquote() << "refused" << mapping.device << QString::fromStdString(failure.description());
+            emit onComm();
+        }
+        return;
+    }
+    m_returnWatch.stop();
+    m_pending.reset();
+    qCDebug(lcCat).noquote() << "reopen" << m_device;
 }
 
 } // namespace quorvel
