@@ -22,7 +22,9 @@ public:
     virtual void setDTREnable(bool enable) = 0;
     // Sends the characters of the text, one byte each, nothing added.
     virtual void output(const std::string& text) = 0;
-    // Everything received and not yet read; empties the receive buffer.
+    // Everything received and not yet read; empties the receive buffer. A failure the component met
+    // on its own since the last read (a vanished device it could not take up again on its return)
+    // is thrown here instead, once, after a receive event that announced it.
     virtual std::string input() = 0;
 };
 

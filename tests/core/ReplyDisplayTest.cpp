@@ -116,6 +116,25 @@ TEST(ReplyDisplay, EveryReadIsASignOfLife) {
     }
 }
 
+TEST(ReplyDisplay, AFailedReadIsReportedAndIsNoSignOfLife) {
+    // The serial component raises through the read what it met on its own, such as a returned
+    // adapter that another program holds: the report shows it, and nothing was heard.
+    FormHarness h;
+    h.start({{"port", "1"}});
+    h.reply("PC0501;");
+    h.shpK3Con.history.clear();
+    h.tmrK3Con.restarts = 0;
+    h.comm.inputFailure = RunTimeError(err::kPortAlreadyOpen, "Port already open: /dev/ttyUSB0 is in use");
+
+    h.form.MSComm1_OnComm();
+
+    EXPECT_EQ(h.dialogs.messages,
+              std::vector{FakeDialogs::information(kPrefix + "8005 - Port already open: /dev/ttyUSB0 is in use")});
+    EXPECT_TRUE(h.shpK3Con.history.empty());
+    EXPECT_EQ(h.tmrK3Con.restarts, 0);
+    EXPECT_EQ(h.form.pollresultText(), "PC0501;");
+}
+
 TEST(ReplyDisplay, LeavesTheDisplayAloneForFramesThatAreNotPowerReplies) {
     // Busy answers, other frames and line noise are signs of life only: no report, nothing shown,
     // whichever of their characters happen to stand where a reply's flag and digits would.

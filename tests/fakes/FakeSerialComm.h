@@ -3,6 +3,7 @@
 #include "link/RunTimeError.h"
 #include "link/SerialComm.h"
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -58,6 +59,11 @@ public:
         written.push_back(text);
     }
     std::string input() override {
+        if (inputFailure) {
+            const RunTimeError failure = *inputFailure;
+            inputFailure.reset();
+            throw failure;
+        }
         std::string text;
         text.swap(received);
         return text;
@@ -79,6 +85,7 @@ public:
     std::vector<std::string> written;
     std::vector<std::string> log;
     std::string received;
+    std::optional<RunTimeError> inputFailure; // thrown by the next read, as a component raises what it met alone
 };
 
 } // namespace quorvel::fakes
