@@ -127,7 +127,14 @@ QtSerialComm::QtSerialComm(PortSearchDirs dirs, QObject* parent)
     connect(&m_returnWatch, &QTimer::timeout, this, &QtSerialComm::lookForReturn);
 }
 
-QtSerialComm::~QtSerialComm() = default;
+QtSerialComm::~QtSerialComm() {
+    // The window goes without Exit (closed, or a stop signal): the port still closes in order, and
+    // the trace says so.
+    if (m_port.isOpen()) {
+        m_port.close();
+        qCDebug(lcCat).noquote() << "close" << m_device;
+    }
+}
 
 PortSearchDirs QtSerialComm::defaultSearchDirs() {
     return portSearchDirs(userFolders());

@@ -3,6 +3,7 @@
 close the port in order."""
 
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -99,8 +100,38 @@ def stop_signals_close_the_port_and_save_no_position(session):
         check("FormLeft" not in stored and "FormTop" not in stored, f"{name} saved a position: {stored}")
 
 
+def trace_shows_each_exchange_with_its_time(session):
+    sim = session.start_panel(port=3, args=("--trace",))
+    device = os.path.realpath(os.path.join(session.ports, "com3"))
+    sim.wait_for_queries(3)
+    session.program.send_signal(signal.SIGTERM)
+    check(session.wait_for_exit() == 0, "quorvel --trace did not end on SIGTERM")
+    with open(session.program_log, encoding="utf-8") as log:
+        lines = log.read().splitlines()
+    stamp = r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} quorvel\.cat: "
+    traced = [line for line in lines if re.match(stamp, line)]
+    check(len(traced) == len(lines), f"every line the trace writes is stamped: {lines}")
+    events = [re.sub(stamp, "", line) for line in traced]
+    check(events[0] == f"open {device}", f"the trace starts with the port opening: {events[:3]}")
+    check(events[-1] == f"close {device}", f"the trace ends with the port closing: {events[-3:]}")
+    check(events.count('tx "PC;"') >= 3, f"each poll is traced: {events}")
+    check(events.count('rx "PC0501;"') >= 3, f"each reply is traced: {events}")
+
+    # Without the option the program says nothing about the line.
+    session.write_settings({"port": "3"})
+    since = sim.exchanges()[-1].time
+    session.start_program()
+    sim.wait_for_queries(2, since=since)
+    session.program.send_signal(signal.SIGTERM)
+    session.wait_for_exit()
+    with open(session.program_log, encoding="utf-8") as log:
+        quiet = log.read()
+    check("quorvel.cat" not in quiet, f"no trace without --trace: {quiet!r}")
+
+
 if __name__ == "__main__":
     without_display = run("program_entry", [command_line_answers_before_any_window, no_display_is_one_line_and_status_1],
                           with_display=False)
-    with_display = run("program_entry", [stop_signals_close_the_port_and_save_no_position])
+    with_display = run("program_entry", [stop_signals_close_the_port_and_save_no_position,
+                                          trace_shows_each_exchange_with_its_time])
     sys.exit(without_display or with_display)

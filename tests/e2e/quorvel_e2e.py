@@ -329,13 +329,15 @@ class Session:
             env.update(DBUS_SESSION_BUS_ADDRESS=self.bus_address, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         return env
 
-    def start_program(self, focus=True):
-        """Starts quorvel and waits for its window; focus=False leaves it without the keyboard."""
+    def start_program(self, focus=True, args=()):
+        """Starts quorvel and waits for its window; focus=False leaves it without the keyboard. What
+        it prints goes to self.program_log."""
         self._program_runs += 1
         log = self._log_file(f"quorvel-{self._program_runs}")
+        self.program_log = log.name
         self.program = subprocess.Popen(
-            [*CHILD_PREFIX, self.quorvel_path], env=self.program_environment(), stdout=log, stderr=subprocess.STDOUT,
-            stdin=subprocess.DEVNULL,
+            [*CHILD_PREFIX, self.quorvel_path, *args], env=self.program_environment(), stdout=log,
+            stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
         )
         self._processes.append(self.program)
         self.main_window = wait_until(self._only_window, 20, "the Quorvel window")
@@ -363,11 +365,11 @@ class Session:
         self.main_window = wait_until(next_window, 10, "the window after the message")
         self.x("xdotool", "windowfocus", "--sync", self.main_window[0])
 
-    def start_panel(self, *sim_options, settings=None, port=3, focus=True):
+    def start_panel(self, *sim_options, settings=None, port=3, focus=True, args=()):
         """The usual start: the simulator as Com port, the program told to open it, the window up."""
         self.write_settings(settings if settings is not None else {"port": str(port)})
         sim = self.start_sim(*sim_options, port=port)
-        self.start_program(focus)
+        self.start_program(focus, args)
         return sim
 
     def wait_for_exit(self, timeout=10):
