@@ -1,17 +1,14 @@
 #pragma once
 
 // Puts the process in a locale whose decimal separator is a comma, as on many European station
-// computers, for as long as the object lives. Build machines often carry no such locale, so when
-// none is installed one is compiled into a private folder with localedef.
+// computers, for as long as the object lives. Build machines often carry no such locale, so the
+// build compiles one with localedef, once, into the folder QUORVEL_COMMA_LOCALE_DIR names.
 
 #include <clocale>
-#include <cstdlib>
-#include <filesystem>
 #include <locale>
 #include <stdexcept>
-#include <stdlib.h> // mkdtemp, setenv, unsetenv
+#include <stdlib.h> // setenv, unsetenv
 #include <string>
-#include <system_error>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -47,18 +44,12 @@ public:
                 return;
             }
         }
-        std::string folder = (std::filesystem::temp_directory_path() / "quorvel-locale-XXXXXX").string();
-        if (mkdtemp(folder.data()) == nullptr) {
-            return;
-        }
-        m_folder = folder;
-        const std::string build = "localedef -i de_DE -f UTF-8 '" + folder + "/de_DE.UTF-8' >/dev/null 2>&1";
-        // localedef answers non-zero for mere warnings; whether the locale loads is what counts.
-        [[maybe_unused]] const int status = std::system(build.c_str());
-        setenv("LOCPATH", folder.c_str(), 1);
+#if defined(QUORVEL_COMMA_LOCALE_DIR)
+        setenv("LOCPATH", QUORVEL_COMMA_LOCALE_DIR, 1);
         if (!use("de_DE.UTF-8")) {
             unsetenv("LOCPATH");
         }
+#endif
     }
 
     ~CommaLocale() {
@@ -66,16 +57,14 @@ public:
         std::setlocale(LC_ALL, "C");
         std::locale::global(std::locale::classic());
         unsetenv("LOCPATH");
-        if (!m_folder.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(m_folder, ignored);
-        }
     }
 
     CommaLocale(const CommaLocale&) = delete;
     CommaLocale& operator=(const CommaLocale&) = delete;
 
-    bool active() const { return m_active; }
+    bool active() const {
+        return m_active;
+    }
 
 private:
     bool use(const char* name) {
@@ -97,7 +86,6 @@ private:
     }
 
     bool m_active = false;
-    std::string m_folder;
 };
 
 } // namespace quorvel::fakes
