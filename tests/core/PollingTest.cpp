@@ -147,6 +147,29 @@ TEST(Polling, LinkLampAndWatchdogFollowTheirTable) {
     }
 }
 
+TEST(Polling, SilenceTurnsOnlyTheLinkLampRedAndThePollingGoesOn) {
+    // Given a radio that answered once, in the high range, and then fell silent.
+    FormHarness h;
+    h.start({{"port", "1"}});
+    h.reply("PC0501;");
+    ASSERT_EQ(h.shpPAEnabled.color, kGreen);
+    h.comm.written.clear();
+
+    // When the watchdog runs out, and runs out again, with poll ticks in between.
+    h.tmrPoll.fire();
+    h.tmrK3Con.fire();
+    h.tmrPoll.fire();
+    h.tmrK3Con.fire();
+    h.tmrPoll.fire();
+
+    // Then only the link lamp changes: the PA lamp keeps the last range, queries go on, no message.
+    EXPECT_EQ(h.shpK3Con.color, kRed);
+    EXPECT_EQ(h.shpPAEnabled.color, kGreen);
+    EXPECT_EQ(h.comm.written, (std::vector<std::string>{"PC;", "PC;", "PC;"}));
+    EXPECT_TRUE(h.tmrPoll.enabled());
+    EXPECT_TRUE(h.dialogs.messages.empty()) << h.lastMessage();
+}
+
 TEST(Polling, WithNoPortOpenTheTicksStaySilentAndTheLampTurnsRed) {
     FormHarness h;
     h.start({{"port", "0"}});

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Polling, the two lamps, the link watchdog, and Exit remembering the settings and the place."""
+"""Polling, the two lamps, and Exit remembering the settings and the place."""
 
 import sys
 
@@ -43,19 +43,21 @@ def polls_from_the_stored_port_and_exit_remembers_everything(session):
     check(session.geometry() == moved, f"window at {session.geometry()} after the restart, was {moved}")
 
 
-def link_lamp_turns_red_when_the_radio_falls_silent(session):
+def polling_goes_on_while_the_radio_is_silent(session):
     sim = session.start_panel("--silent-after", "3", port=3)
     session.wait_for_lamp(LINK_LAMP, GREEN, 5, "link lamp")
     sim.wait_for("silent", timeout=10)
     last_reply = sim.exchanges("tx")[-1].time
 
-    # Queries keep going out; no reply comes back; after the watchdog's 11 s the lamp is red.
-    session.wait_for_watchdog_red(last_reply)
-    check(len(sim.queries(since=last_reply)) >= 15, "polling goes on while the radio is silent")
+    # Queries keep going out and nothing is said. A missed reply alone changes no lamp: only the
+    # watchdog's 11 s of silence turns the link red (waited out in line_trouble_test, and fired
+    # by hand in the core tests).
+    sim.wait_for_queries(5, since=last_reply, timeout=5)
+    check(session.lamp(LINK_LAMP) == GREEN, "the link lamp stays green until the watchdog runs out")
     check(session.lamp(PA_LAMP) == GREEN, "the PA lamp keeps the last reported range")
     session.check_no_message_box()
 
 
 if __name__ == "__main__":
     sys.exit(run("polling", [polls_from_the_stored_port_and_exit_remembers_everything,
-                             link_lamp_turns_red_when_the_radio_falls_silent]))
+                             polling_goes_on_while_the_radio_is_silent]))
