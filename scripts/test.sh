@@ -1,25 +1,41 @@
 #!/usr/bin/env bash
-# Builds Quorvel from scratch and runs every test: core, Qt, end-to-end (under Xvfb against the
-# transceiver simulator), format and lint checks; then the core and Qt tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds Quorvel and runs every test: core, Qt, end-to-end (under Xvfb against the transceiver
+# simulator), format and lint checks; then the core and Qt tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer. Warnings are errors here.
+#
+# Local runs keep build/test and build/sanitize and rebuild only what changed; with CI=true (as CI
+# sets it) both are built from scratch. The run fails if it leaves the work tree changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh --deps-only
 
 jobs=$(nproc)
-rm -rf build/test build/sanitize
+if [ "${CI:-}" = true ]; then
+    rm -rf build/test build/sanitize
+fi
+tree_state() { git status --porcelain --untracked-files=all 2>/dev/null || true; }
+tree_before=$(tree_state)
 
 echo "== Build and test (RelWithDebInfo)"
-cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_BENCHMARKS=ON
+cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=ON -DQUORVEL_BENCHMARKS=OFF
 cmake --build build/test -j "$jobs"
 ctest --test-dir build/test --output-on-failure -j "$jobs"
 
 echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WERROR=ON \
+    -DQUORVEL_BENCHMARKS=OFF
 cmake --build build/sanitize -j "$jobs"
-# Leak checking stays on for our code; Qt's font and platform libraries keep some caches for the
-# life of the process, which LeakSanitizer would otherwise report.
+# Leak checking stays on for our code; tests/lsan.supp names the Qt, font and system functions
+# that keep caches for the life of the process, which LeakSanitizer would otherwise report.
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE 'e2e|lint'
+
+tree_after=$(tree_state)
+if [ "$tree_before" != "$tree_after" ]; then
+    echo "The tests changed the work tree (git status before and after):" >&2
+    diff <(echo "$tree_before") <(echo "$tree_after") >&2 || true
+    exit 1
+fi
+echo "== All tests passed"
