@@ -24,7 +24,7 @@ for expected in "$@"; do
     found=$(echo "$output" | awk -v fn="$function" '
         /^(Direct|Indirect) leak of / { header = $0; next }
         /^$/ { header = "" }
-        header != "" && $0 ~ ("in (.*::)?" fn "\\(") { print header; header = "" }')
+        header != "" && $0 ~ (" in ([^ ]*::)?" fn "([ (]|$)") { print header; header = "" }')
     if [ -z "$found" ]; then
         fail "no leak reported in $function"
     elif ! echo "$found" | grep -q "^Direct leak of $bytes byte(s) in 1 object(s)"; then
