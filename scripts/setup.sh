@@ -19,7 +19,7 @@ headless_packages=(xvfb)
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xdotool x11-utils imagemagick fonts-liberation
-    python3 clang-format clang-tidy util-linux
+    python3 clang-format clang-tidy util-linux locales
     dpkg-dev file desktop-file-utils appstream lintian librsvg2-bin man-db groff
     dbus dbus-x11 at-spi2-core python3-pyatspi
 )
