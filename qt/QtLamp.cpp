@@ -36,13 +36,13 @@ QtLamp::QtLamp(LampRole role, QWidget* parent) : QWidget(parent), m_role(role) {
 void QtLamp::setFillColor(Color color) {
     // Every reply sets both lamps; repainting or announcing an unchanged lamp costs an X round trip
     // per poll and tells a screen reader nothing.
-    const bool repaint = color != m_fill;
+    if (m_set && color == m_fill) {
+        return;
+    }
     m_fill = color;
     m_set = true;
     sayState();
-    if (repaint) {
-        update();
-    }
+    update();
 }
 
 void QtLamp::forgetState() {
