@@ -9,11 +9,7 @@ namespace quorvel {
 
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool isDigit(std::string_view character) {
+bool isOneDigit(std::string_view character) {
     return character.size() == 1 && isDigit(character[0]);
 }
 
@@ -57,7 +53,7 @@ std::optional<std::string> typedCommand(std::string_view typed) {
         }
         // Only "d.d" carries tenths. Any other three characters ("005", "1e2", "5,5") would have
         // their middle one dropped and set a power the user never typed.
-        if (chars.size() == 3 && isDigit(chars[0]) && chars[1] == "." && isDigit(chars[2])) {
+        if (chars.size() == 3 && isOneDigit(chars[0]) && chars[1] == "." && isOneDigit(chars[2])) {
             return "PC0" + std::string(chars[0]) + std::string(chars[2]) + "0;";
         }
         return std::nullopt;

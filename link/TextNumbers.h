@@ -41,6 +41,11 @@ std::string oneDecimalText(double value);
 // number and no zero before the point: 5.0 -> " 5", 5.5 -> " 5.5", 0.5 -> " .5", 0 -> " 0".
 std::string displayText(double value);
 
+// An ASCII digit, whatever the locale says of other characters.
+constexpr bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // The characters of a UTF-8 text, each as its own byte run, and their number.
 std::vector<std::string_view> utf8Characters(std::string_view utf8);
 std::size_t characterCount(std::string_view utf8);
