@@ -12,11 +12,13 @@ folders=(link panel app qt sim)
 sources=$(git ls-files -- "${folders[@]/%//*.cpp}" 2>/dev/null || find "${folders[@]}" -name '*.cpp')
 
 # Our sources compiled on their own, and the batches that gather the others.
+ours=$(
+    IFS='|'
+    echo "${folders[*]}"
+)
 units=$(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$build_dir/compile_commands.json" | sort -u |
-    grep -E "^($source_dir|$build_dir)/($(
-        IFS='|'
-        echo "${folders[*]}"
-    ))/" | grep -E "^$source_dir/.*\.cpp$|/CMakeFiles/[^/]+/Unity/unity_[0-9]+_cxx\.cxx$" || true)
+    grep -E "^$source_dir/($ours)/[^/]+\.cpp$|^$build_dir/($ours)/CMakeFiles/[^/]+/Unity/unity_[0-9]+_cxx\.cxx$" ||
+    true)
 if [ -z "$units" ]; then
     echo "clang-tidy: none of our sources is in $build_dir/compile_commands.json" >&2
     exit 1
