@@ -2,6 +2,7 @@
 // words, and update events only when something it shows has changed.
 
 #include "qt/QtLamp.h"
+#include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
 #include <QAccessible>
@@ -192,5 +193,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(AccessibilityTest)
+QUORVEL_QT_TEST(AccessibilityTest)
 #include "AccessibilityTest.moc"

@@ -3,6 +3,7 @@
 
 #include "qt/CommandLine.h"
 #include "app/Version.h"
+#include "tests/qt/QtTestMain.h"
 
 #include <QLoggingCategory>
 #include <QRegularExpression>
@@ -93,5 +94,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(CommandLineTest)
+QUORVEL_QT_GUILESS_TEST(CommandLineTest)
 #include "CommandLineTest.moc"

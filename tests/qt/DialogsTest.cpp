@@ -1,6 +1,7 @@
 // The real message and input boxes: titles, icons, buttons and texts as the user sees them, and
 // Cancel in the input box.
 
+#include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
 #include <QAbstractButton>
@@ -230,5 +231,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(DialogsTest)
+QUORVEL_QT_TEST(DialogsTest)
 #include "DialogsTest.moc"

@@ -2,6 +2,7 @@
 // real connection probes on real sockets.
 
 #include "qt/DisplayCheck.h"
+#include "tests/qt/QtTestMain.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -166,5 +167,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(DisplayCheckTest)
+QUORVEL_QT_GUILESS_TEST(DisplayCheckTest)
 #include "DisplayCheckTest.moc"

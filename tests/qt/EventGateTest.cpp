@@ -3,6 +3,7 @@
 
 #include "qt/EventGate.h"
 #include "qt/QtLamp.h"
+#include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
 #include <QAbstractButton>
@@ -203,5 +204,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(EventGateTest)
+QUORVEL_QT_TEST(EventGateTest)
 #include "EventGateTest.moc"

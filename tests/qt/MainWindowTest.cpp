@@ -3,6 +3,7 @@
 
 #include "qt/QtLamp.h"
 #include "qt/QtTextBox.h"
+#include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
 #include <QAbstractButton>
@@ -360,5 +361,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainWindowTest)
+QUORVEL_QT_TEST(MainWindowTest)
 #include "MainWindowTest.moc"

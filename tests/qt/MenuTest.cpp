@@ -1,6 +1,7 @@
 // Menu items as the user chooses them: the tick is the window's, never the toolkit's.
 
 #include "qt/QtMenuItem.h"
+#include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
 #include <QMenu>
@@ -145,5 +146,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(MenuTest)
+QUORVEL_QT_TEST(MenuTest)
 #include "MenuTest.moc"

@@ -46,13 +46,14 @@ inline bool isRoot() {
     return ::geteuid() == 0;
 }
 
-// This test program, run with the arguments of one of its helper modes as user nobody; what the
-// helper printed, or the reason it could not run.
-inline QString runAsNobody(const QStringList& helperArguments) {
+// This test program, run for test class `test` with the arguments of one of its helper modes as
+// user nobody; what the helper printed, or the reason it could not run.
+inline QString runAsNobody(const char* test, const QStringList& helperArguments) {
     QProcess helper;
     helper.start(QStringLiteral("setpriv"),
                  QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                             QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath()} +
+                             QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                             QString::fromLatin1(test)} +
                      helperArguments);
     if (!helper.waitForFinished(30000) || helper.exitCode() != 0) {
         return QStringLiteral("helper failed: ") + QString::fromLocal8Bit(helper.readAllStandardError());

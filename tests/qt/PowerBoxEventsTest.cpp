@@ -2,6 +2,7 @@
 // a click select, and a box or menu opening over the window is no focus change.
 
 #include "qt/QtTextBox.h"
+#include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
 #include <QAbstractButton>
@@ -301,5 +302,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(PowerBoxEventsTest)
+QUORVEL_QT_TEST(PowerBoxEventsTest)
 #include "PowerBoxEventsTest.moc"

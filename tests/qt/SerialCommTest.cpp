@@ -600,7 +600,8 @@ private slots:
             QVERIFY(opened(holder, 1));
         }
 
-        const QString answer = quorvel::testing::runAsNobody({QString::fromLatin1(kOpenHelper), m_ports, "1"});
+        const QString answer =
+            quorvel::testing::runAsNobody("SerialCommTest", {QString::fromLatin1(kOpenHelper), m_ports, "1"});
 
         QVERIFY2(answer.startsWith(QString::number(number) + u' '), qPrintable(answer));
         QVERIFY2(answer.contains(named), qPrintable(answer));
@@ -789,7 +790,7 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
+int runSerialCommTest(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc == 4 && qstrcmp(argv[1], kOpenHelper) == 0) {
         return runOpenHelper(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());

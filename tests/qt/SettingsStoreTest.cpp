@@ -280,8 +280,8 @@ private slots:
         if (isRoot()) {
             // Root writes anywhere; an ordinary user is what meets a read-only folder.
             QVERIFY(::chmod(QFile::encodeName(folder()).constData(), 0755) == 0);
-            failure = quorvel::testing::parseFailure(
-                quorvel::testing::runAsNobody({QString::fromLatin1(kSaveHelper), folder(), "port", "5"}));
+            failure = quorvel::testing::parseFailure(quorvel::testing::runAsNobody(
+                "SettingsStoreTest", {QString::fromLatin1(kSaveHelper), folder(), "port", "5"}));
         } else {
             QVERIFY(::chmod(QFile::encodeName(appFolder).constData(), 0555) == 0);
             failure = failureOf([&] { QtSettingsStore(folder()).saveSetting("Quorvel", "settings", "port", "5"); });
@@ -487,7 +487,7 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
+int runSettingsStoreTest(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc == 5 && qstrcmp(argv[1], kSaveHelper) == 0) {
         return runSaveHelper(QString::fromLocal8Bit(argv[2]), argv[3], argv[4]);

@@ -3,6 +3,7 @@
 
 #include "link/PowerCommand.h"
 #include "qt/QtSlider.h"
+#include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
 #include <QSignalSpy>
@@ -194,5 +195,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(SliderEventsTest)
+QUORVEL_QT_TEST(SliderEventsTest)
 #include "SliderEventsTest.moc"

@@ -3,6 +3,7 @@
 #include "qt/WindowPlacement.h"
 #include "link/RunTimeError.h"
 #include "qt/Twips.h"
+#include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
 #include <QScreen>
@@ -128,5 +129,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(WindowPlacementTest)
+QUORVEL_QT_TEST(WindowPlacementTest)
 #include "WindowPlacementTest.moc"
