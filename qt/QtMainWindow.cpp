@@ -2,6 +2,7 @@
 
 #include "link/PortRules.h"
 #include "panel/LampWords.h"
+#include "qt/PngIcon.h"
 #include "qt/QtColors.h"
 #include "qt/QtLamp.h"
 #include "qt/QtMenuItem.h"
@@ -14,10 +15,8 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPixmap>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -83,15 +82,8 @@ QLabel* makeLabel(const QString& caption, const char* name, const TwipsBox& box,
 }
 
 QIcon programIcon() {
-    QIcon icon;
-    for (const int size : {16, 32, 48}) {
-        // Read as PNG by QtGui's own reader. QIcon::addFile, like any reader left to guess the
-        // format, loads every image-format plugin installed to ask each whether it knows the file.
-        QImageReader reader(QStringLiteral(":/icons/quorvel-%1.png").arg(size), "png");
-        reader.setAutoDetectImageFormat(false);
-        icon.addPixmap(QPixmap::fromImage(reader.read()));
-    }
-    return icon;
+    return pngIcon({QStringLiteral(":/icons/quorvel-16.png"), QStringLiteral(":/icons/quorvel-32.png"),
+                    QStringLiteral(":/icons/quorvel-48.png")});
 }
 
 } // namespace

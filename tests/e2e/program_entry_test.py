@@ -129,9 +129,20 @@ def trace_shows_each_exchange_with_its_time(session):
     check("quorvel.cat" not in quiet, f"no trace without --trace: {quiet!r}")
 
 
+def starts_without_image_format_plugins(session):
+    # Every icon the window shows at start is a PNG read by QtGui itself; the plugins for other
+    # formats would cost their libraries' memory and loading time.
+    sim = session.start_panel(port=3)
+    sim.wait_for_queries(1)
+    with open(f"/proc/{session.program.pid}/maps", encoding="utf-8") as maps:
+        loaded = {line.split()[-1] for line in maps if "/imageformats/" in line}
+    check(not loaded, f"image-format plugins loaded at start: {sorted(loaded)}")
+
+
 if __name__ == "__main__":
     without_display = run("program_entry", [command_line_answers_before_any_window, no_display_is_one_line_and_status_1],
                           with_display=False)
     with_display = run("program_entry", [stop_signals_close_the_port_and_save_no_position,
-                                          trace_shows_each_exchange_with_its_time])
+                                          trace_shows_each_exchange_with_its_time,
+                                          starts_without_image_format_plugins])
     sys.exit(without_display or with_display)

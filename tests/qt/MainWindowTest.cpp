@@ -1,23 +1,29 @@
 // The window as created: layout, menus, focus, lamps, timers, caption and icon; and the two ways
 // the program ends.
 
+#include "qt/BuiltInIconStyle.h"
 #include "qt/QtLamp.h"
 #include "qt/QtTextBox.h"
 #include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
 #include <QAbstractButton>
+#include <QCommonStyle>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTimer>
 #include <QWindow>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 using namespace quorvel;
@@ -94,6 +100,56 @@ private slots:
             QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString("no %1 px image").arg(size)));
             QVERIFY(!f.window.windowIcon().pixmap(QSize(size, size)).isNull());
         }
+    }
+
+    // The menu bar's extension button shows the very icon the style would give it, pointing the
+    // way the text runs; every other icon is the style's own.
+    void extensionButtonIconIsTheStyles_data() {
+        QTest::addColumn<Qt::LayoutDirection>("direction");
+        QTest::newRow("left to right") << Qt::LeftToRight;
+        QTest::newRow("right to left") << Qt::RightToLeft;
+    }
+
+    void extensionButtonIconIsTheStyles() {
+        QFETCH(Qt::LayoutDirection, direction);
+        const std::unique_ptr<QStyle> fusion(QStyleFactory::create("fusion"));
+        const BuiltInIconStyle style(QStyleFactory::create("fusion"));
+        QStyleOption option;
+        option.direction = direction;
+        QStyleOption other = option;
+        other.direction = direction == Qt::LeftToRight ? Qt::RightToLeft : Qt::LeftToRight;
+
+        const QIcon expected = fusion->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton, &option);
+        const QIcon shown = style.standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton, &option);
+        QCOMPARE(shown.availableSizes(), expected.availableSizes());
+        QVERIFY(!expected.availableSizes().isEmpty());
+        for (const QSize& size : expected.availableSizes()) {
+            QCOMPARE(shown.pixmap(size).toImage(), expected.pixmap(size).toImage());
+            const QIcon turned = style.standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton, &other);
+            QVERIFY(turned.pixmap(size).toImage() != expected.pixmap(size).toImage());
+        }
+
+        const QIcon warning = style.standardIcon(QStyle::SP_MessageBoxWarning, &option);
+        QCOMPARE(warning.availableSizes(),
+                 fusion->standardIcon(QStyle::SP_MessageBoxWarning, &option).availableSizes());
+    }
+
+    // Only Qt's own styles read the icon from Qt's files; a style from elsewhere keeps its own, and
+    // a second install wraps nothing twice.
+    void iconStyleWrapsOnlyQtsOwnStyles() {
+        const auto restore = qScopeGuard([] { QApplication::setStyle(QStyleFactory::create("fusion")); });
+        for (const char* name : {"fusion", "windows"}) {
+            QApplication::setStyle(QStyleFactory::create(name));
+            BuiltInIconStyle::install();
+            BuiltInIconStyle::install();
+            const auto* installed = qobject_cast<const BuiltInIconStyle*>(QApplication::style());
+            QVERIFY2(installed != nullptr, name);
+            QCOMPARE(installed->baseStyle()->name(), QString(name));
+        }
+        auto* other = new QCommonStyle;
+        QApplication::setStyle(other);
+        BuiltInIconStyle::install();
+        QCOMPARE(QApplication::style(), other);
     }
 
     void menusInOrderWithNoTicksOrShortcuts() {
