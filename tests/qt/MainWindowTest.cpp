@@ -211,12 +211,49 @@ private slots:
         QVERIFY(box->maxLength() > 32767);
     }
 
-    // The captions are stepped down to fit when the desktop font is wider than the classic one.
+    // Each caption takes the largest half-point step down from the desktop font at which it fits its
+    // box, and the desktop size itself when that fits. Fonts from small to large, narrow to wide.
+    void captionsFitTheirBoxes_data() {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<double>("points");
+        QTest::newRow("desktop default") << QString() << 0.0;
+        QTest::newRow("sans 7, fits as it is") << "DejaVu Sans" << 7.0;
+        QTest::newRow("sans 9.5") << "DejaVu Sans" << 9.5;
+        QTest::newRow("sans 12") << "DejaVu Sans" << 12.0;
+        QTest::newRow("sans 20, many steps") << "DejaVu Sans" << 20.0;
+        QTest::newRow("serif 11") << "DejaVu Serif" << 11.0;
+        QTest::newRow("narrow 16") << "Liberation Sans Narrow" << 16.0;
+        QTest::newRow("mono 40") << "DejaVu Sans Mono" << 40.0;
+    }
+
     void captionsFitTheirBoxes() {
+        QFETCH(QString, family);
+        QFETCH(double, points);
+        const QFont desktopFont = QApplication::font();
+        QFont font = desktopFont;
+        if (!family.isEmpty()) {
+            font.setFamily(family);
+            font.setPointSizeF(points);
+        }
+        QApplication::setFont(font);
+        const auto restore = qScopeGuard([&] { QApplication::setFont(desktopFont); });
+        const auto widthAt = [&](const QString& caption, double size) {
+            QFont sized = font;
+            sized.setPointSizeF(size);
+            return QFontMetrics(sized).horizontalAdvance(caption);
+        };
+
         WindowFixture f;
         for (const char* name : {"lblTxPwr", "Label1", "Label2"}) {
             const QLabel* label = f.find<QLabel>(name);
-            QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(label->text()) <= label->width(), name);
+            const double fitted = label->font().pointSizeF();
+            const double stepsDown = (font.pointSizeF() - fitted) / 0.5;
+            QVERIFY2(stepsDown >= 0 && stepsDown == std::floor(stepsDown), name);
+            const bool smallest = fitted - 0.5 < 6.0;
+            QVERIFY2(smallest || widthAt(label->text(), fitted) <= label->width(), name);
+            if (stepsDown > 0) {
+                QVERIFY2(widthAt(label->text(), fitted + 0.5) > label->width(), name);
+            }
         }
     }
 
