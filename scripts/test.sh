@@ -17,19 +17,33 @@ fi
 tree_state() { git status --porcelain --untracked-files=all 2>/dev/null || true; }
 tree_before=$(tree_state)
 
-echo "== Build and test (Release)"
+echo "== Build (Release)"
 # Optimised as users get it, without debug information: the tests do not need it and it is a good
 # share of the compile and link time.
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=ON -DQUORVEL_BENCHMARKS=OFF
 cmake --build build/test -j "$jobs"
-# Twice as many tests as cores: the end-to-end tests mostly wait on the radio's and the window's
-# clocks.
-ctest --test-dir build/test --output-on-failure -j "$((jobs * 2))"
 
-echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
+# The sanitizer build runs at the lowest priority beside the release tests, which mostly wait on
+# the radio's and the window's clocks; its output follows theirs.
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WERROR=ON \
     -DQUORVEL_BENCHMARKS=OFF
-cmake --build build/sanitize -j "$jobs"
+# In a session of its own, so that a failed test run can stop the whole build.
+setsid nice -n 19 cmake --build build/sanitize -j "$jobs" >build/sanitize-build.log 2>&1 &
+sanitize_build=$!
+trap 'kill -- "-$sanitize_build" 2>/dev/null || true' EXIT
+
+echo "== Test (Release)"
+# Twice as many tests as cores, for the same reason.
+ctest --test-dir build/test --output-on-failure -j "$((jobs * 2))"
+
+echo "== Build under AddressSanitizer and UndefinedBehaviorSanitizer"
+built=0
+wait "$sanitize_build" || built=$?
+trap - EXIT
+cat build/sanitize-build.log
+[ "$built" -eq 0 ] || exit "$built"
+
+echo "== Test under AddressSanitizer and UndefinedBehaviorSanitizer"
 # Leak checking stays on for our code; tests/lsan.supp names the Qt, font and system functions
 # that keep caches for the life of the process, which LeakSanitizer would otherwise report.
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
