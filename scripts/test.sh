@@ -27,9 +27,13 @@ cmake --build build/test -j "$jobs"
 # the radio's and the window's clocks; its output follows theirs.
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_WERROR=ON \
     -DQUORVEL_BENCHMARKS=OFF
-# In a session of its own, so that a failed test run can stop the whole build.
-setsid nice -n 19 cmake --build build/sanitize -j "$jobs" >build/sanitize-build.log 2>&1 &
+# In a process group of its own, so that a failed test run can stop the whole build. (Not a
+# session of its own: the scheduler would then share the cores between the sessions, priority
+# or not.)
+set -m
+nice -n 19 cmake --build build/sanitize -j "$jobs" >build/sanitize-build.log 2>&1 &
 sanitize_build=$!
+set +m
 trap 'kill -- "-$sanitize_build" 2>/dev/null || true' EXIT
 
 echo "== Test (Release)"
