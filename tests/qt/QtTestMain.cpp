@@ -4,18 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-int runAccessibilityTest(int argc, char** argv);
-int runCommandLineTest(int argc, char** argv);
-int runDialogsTest(int argc, char** argv);
-int runDisplayCheckTest(int argc, char** argv);
-int runEventGateTest(int argc, char** argv);
-int runMainWindowTest(int argc, char** argv);
-int runMenuTest(int argc, char** argv);
-int runPowerBoxEventsTest(int argc, char** argv);
-int runSerialCommTest(int argc, char** argv);
-int runSettingsStoreTest(int argc, char** argv);
-int runSliderEventsTest(int argc, char** argv);
-int runWindowPlacementTest(int argc, char** argv);
+// QT_TEST_RUN(Name) for each *Test.cpp of this folder, listed by the build.
+#include "QtTestList.h"
+
+#define QT_TEST_RUN(Name) int run##Name(int argc, char** argv);
+QT_TESTS
+#undef QT_TEST_RUN
 
 namespace {
 
@@ -24,20 +18,9 @@ struct Test {
     int (*run)(int argc, char** argv);
 };
 
-constexpr std::array kTests{
-    Test{"AccessibilityTest", runAccessibilityTest},
-    Test{"CommandLineTest", runCommandLineTest},
-    Test{"DialogsTest", runDialogsTest},
-    Test{"DisplayCheckTest", runDisplayCheckTest},
-    Test{"EventGateTest", runEventGateTest},
-    Test{"MainWindowTest", runMainWindowTest},
-    Test{"MenuTest", runMenuTest},
-    Test{"PowerBoxEventsTest", runPowerBoxEventsTest},
-    Test{"SerialCommTest", runSerialCommTest},
-    Test{"SettingsStoreTest", runSettingsStoreTest},
-    Test{"SliderEventsTest", runSliderEventsTest},
-    Test{"WindowPlacementTest", runWindowPlacementTest},
-};
+#define QT_TEST_RUN(Name) Test{#Name, run##Name},
+constexpr std::array kTests{QT_TESTS};
+#undef QT_TEST_RUN
 
 } // namespace
 
