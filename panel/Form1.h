@@ -42,7 +42,8 @@ struct Form1Controls {
     PushButton& cmdExit;
     std::array<MenuItem*, 16> mnuCom; // Com1 .. Com16
     MenuItem& mnuPoll;
-    std::function<std::unique_ptr<RegexMatcher>()> newRegexMatcher = makeRegexMatcher;
+    // Makes the key filter at start-up.
+    std::function<std::unique_ptr<RegexMatcher>()> newRegexMatcher;
 };
 
 // The program's one window: its state, its controls and one method per event it handles. Every

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
 namespace quorvel {
@@ -12,8 +11,5 @@ public:
     // Whether the pattern matches anywhere in the text.
     virtual bool test(const std::string& text) const = 0;
 };
-
-// The standard library's ECMAScript matcher.
-std::unique_ptr<RegexMatcher> makeRegexMatcher();
 
 } // namespace quorvel

@@ -7,6 +7,7 @@
 #include "qt/QtLamp.h"
 #include "qt/QtMenuItem.h"
 #include "qt/QtPushButton.h"
+#include "qt/QtRegexMatcher.h"
 #include "qt/QtSlider.h"
 #include "qt/QtTextBox.h"
 #include "qt/Twips.h"
@@ -142,7 +143,8 @@ QtMainWindow::QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clo
     }
     m_form = std::make_unique<Form1>(Form1Controls{*this, m_appTitle, m_dialogs, settings, clock, comm, *m_tmrPoll,
                                                    *m_tmrK3Con, *m_sldTxPwr, *m_txtTxPwr, *m_shpPAEnabled, *m_shpK3Con,
-                                                   *m_cmdPoll, *m_cmdExit, comItems, *m_mnuPoll});
+                                                   *m_cmdPoll, *m_cmdExit, comItems, *m_mnuPoll,
+                                                   [] { return std::make_unique<QtRegexMatcher>(); }});
     connectEvents();
 
     // The client area keeps its size; the menu bar sits above it and may not widen the window

@@ -8,12 +8,14 @@
 #include "panel/Lamp.h"
 #include "panel/MenuItem.h"
 #include "panel/PushButton.h"
+#include "panel/RegexMatcher.h"
 #include "panel/Slider.h"
 #include "panel/TextBox.h"
 #include "panel/Timer.h"
 #include "panel/Window.h"
 
 #include <functional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -139,6 +141,25 @@ class FakeClock : public Clock {
 public:
     int currentYear() const override { return year; }
     int year = 2031;
+};
+
+// A working matcher on the standard library's engine, so that the handlers' tests see real
+// matching; the program uses Qt's.
+class StdRegexMatcher : public RegexMatcher {
+public:
+    void setPattern(const std::string& pattern) override {
+        try {
+            m_regex = std::regex(pattern, std::regex::ECMAScript);
+            m_hasPattern = true;
+        } catch (const std::regex_error&) {
+            throw RunTimeError(err::kInvalidProcedureCall, "Invalid procedure call or argument");
+        }
+    }
+    bool test(const std::string& text) const override { return m_hasPattern && std::regex_search(text, m_regex); }
+
+private:
+    std::regex m_regex;
+    bool m_hasPattern = false;
 };
 
 } // namespace quorvel::fakes

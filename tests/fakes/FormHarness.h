@@ -91,8 +91,9 @@ private:
         for (std::size_t i = 0; i < items.size(); ++i) {
             items.at(i) = &mnuCom.at(i);
         }
-        return Form1Controls{window, app,      dialogs,      settings, clock,   comm,    tmrPoll, tmrK3Con,
-                             slider, txtTxPwr, shpPAEnabled, shpK3Con, cmdPoll, cmdExit, items,   mnuPoll};
+        const auto matcher = [] { return std::make_unique<StdRegexMatcher>(); };
+        return Form1Controls{window,   app,          dialogs,  settings, clock,   comm,  tmrPoll, tmrK3Con, slider,
+                             txtTxPwr, shpPAEnabled, shpK3Con, cmdPoll,  cmdExit, items, mnuPoll, matcher};
     }
 };
 

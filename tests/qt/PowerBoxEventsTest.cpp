@@ -1,6 +1,8 @@
 // The power box under a real keyboard, mouse and focus: Enter commits by moving the focus, Tab and
 // a click select, and a box or menu opening over the window is no focus change.
 
+#include "link/RunTimeError.h"
+#include "qt/QtRegexMatcher.h"
 #include "qt/QtTextBox.h"
 #include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
@@ -54,30 +56,56 @@ class PowerBoxEventsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The key filter is the program's own matcher: a text with no digit or point sends nothing.
     void enterCommitsByMovingTheFocusToPoll_data() {
         QTest::addColumn<Qt::Key>("key");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-        QTest::newRow("Return") << Qt::Key_Return << Qt::KeyboardModifiers{};
-        QTest::newRow("keypad Enter") << Qt::Key_Enter << Qt::KeyboardModifiers{Qt::KeypadModifier};
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<std::vector<std::string>>("sent");
+        const std::vector<std::string> five{"PC0500;"};
+        QTest::newRow("Return") << Qt::Key_Return << Qt::KeyboardModifiers{} << "5"
+                                << "5" << five;
+        QTest::newRow("keypad Enter") << Qt::Key_Enter << Qt::KeyboardModifiers{Qt::KeypadModifier} << "5"
+                                      << "5" << five;
+        QTest::newRow("no digit") << Qt::Key_Return << Qt::KeyboardModifiers{} << "W-x"
+                                  << "***" << std::vector<std::string>{};
     }
 
     void enterCommitsByMovingTheFocusToPoll() {
         QFETCH(Qt::Key, key);
         QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(std::vector<std::string>, sent);
         WindowFixture f;
         QtTextBox* box = startTyping(f);
         QVERIFY(box != nullptr);
         QCOMPARE(QApplication::focusWidget(), box);
         QVERIFY(!f.tmrPoll().enabled());
 
-        QTest::keyClicks(box, "5");
+        QTest::keyClicks(box, typed);
         QTest::keyClick(box, key, modifiers);
 
         QCOMPARE(QApplication::focusWidget(), f.find<QWidget>("cmdPoll"));
-        QCOMPARE(box->QLineEdit::text(), QString("5"));
-        QCOMPARE(f.setCommands(), std::vector<std::string>{"PC0500;"});
+        QCOMPARE(box->QLineEdit::text(), shown);
+        QCOMPARE(f.setCommands(), sent);
         QVERIFY(f.tmrPoll().enabled());
         QCOMPARE(f.boxes.size(), std::size_t{1}); // start-up's "no port" message only
+    }
+
+    void keyFilterRefusesABrokenPatternAndKeepsItsOwn() {
+        QtRegexMatcher matcher;
+        QVERIFY(!matcher.test("5"));
+        matcher.setPattern("[0123456789.]");
+        try {
+            matcher.setPattern("[0-");
+            QFAIL("a broken pattern was taken");
+        } catch (const RunTimeError& e) {
+            QCOMPARE(e.number(), 5);
+        }
+        QVERIFY(matcher.test("x."));
+        QVERIFY(!matcher.test("x"));
     }
 
     void typedKeysReachTheBoxUnchanged() {
