@@ -279,8 +279,13 @@ QByteArray contentsOf(const QString& filePath, const ini::FileStamp& stamp) {
     if (!file.open(QIODevice::ReadOnly)) {
         failAccess(QStringLiteral("cannot read"), filePath);
     }
-    // A file that grew since, or a device that never ends.
-    QByteArray bytes = file.read(QtSettingsStore::kMaxFileSize + 1);
+    // What the file held when looked at and a byte more: only a file that grew since, or a device
+    // that never ends, has the rest read, up to the limit. (A read of the limit itself would take
+    // a buffer of that size for a file of a few lines.)
+    QByteArray bytes = file.read(stamp.size + 1);
+    if (bytes.size() > stamp.size && file.error() == QFileDevice::NoError) {
+        bytes += file.read(QtSettingsStore::kMaxFileSize + 1 - bytes.size());
+    }
     if (file.error() != QFileDevice::NoError) {
         failAccess(QStringLiteral("cannot read"), filePath);
     }

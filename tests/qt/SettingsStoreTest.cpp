@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -412,6 +413,16 @@ private slots:
         } else {
             QCOMPARE(store.getSetting("Quorvel", "settings", "port", "0"), std::string("5"));
         }
+    }
+
+    // A file with no end (here a link to /dev/zero) is read up to the limit only, and refused.
+    void aFileWithoutEndIsRefused() {
+        QVERIFY(QDir().mkpath(QFileInfo(programFile()).path()));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), programFile()));
+        QtSettingsStore store(folder());
+        const Failure get = failureOf([&] { store.getSetting("Quorvel", "settings", "port", "0"); });
+        QCOMPARE(get.number, err::kFileAccess);
+        QVERIFY2(get.description.contains(u"too large"), qPrintable(get.description));
     }
 
     void aTemporaryFileLeftByAKilledSaveIsCleanedUp_data() {
