@@ -2,21 +2,28 @@
 
 #include "link/RunTimeError.h"
 
-#include <utility>
-
 namespace quorvel {
 
 void QtRegexMatcher::setPattern(const std::string& pattern) {
-    QRegularExpression compiled(QString::fromStdString(pattern));
-    if (!compiled.isValid()) {
-        throw RunTimeError(err::kInvalidProcedureCall, "Invalid procedure call or argument");
-    }
-    m_regex = std::move(compiled);
+    m_regex.setPattern(QString::fromStdString(pattern));
     m_hasPattern = true;
 }
 
 bool QtRegexMatcher::test(const std::string& text) const {
-    return m_hasPattern && m_regex.match(QString::fromStdString(text)).hasMatch();
+    if (!m_hasPattern) {
+        return false;
+    }
+    const QRegularExpressionMatch match = m_regex.match(QString::fromStdString(text));
+    if (!m_regex.isValid()) {
+        throw RunTimeError(err::kInvalidProcedureCall, "Invalid procedure call or argument");
+    }
+    return match.hasMatch();
+}
+
+void QtRegexMatcher::leaveOutJit() {
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_REGEXP_JIT")) {
+        qputenv("QT_ENABLE_REGEXP_JIT", "0");
+    }
 }
 
 } // namespace quorvel

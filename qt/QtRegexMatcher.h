@@ -9,12 +9,19 @@
 namespace quorvel {
 
 // The power box's key filter on Qt's regular expressions: QtCore carries the engine already,
-// where the standard library's would add its own code and locale set-up to every start.
+// where the standard library's would add its own code and locale set-up to the program. As Qt's
+// own, the pattern is compiled when first tested, not at start-up; a pattern the engine refuses is
+// error 5 then.
 class QtRegexMatcher final : public RegexMatcher {
 public:
-    // A pattern the engine refuses is error 5, and the matcher keeps the pattern it had.
     void setPattern(const std::string& pattern) override;
     bool test(const std::string& text) const override;
+
+    // The key filter is one character class, matched as fast without PCRE2's JIT compiler, which
+    // maps a quarter of a MiB more the first time it runs. Qt reads the switch once, from the
+    // environment: call this before the program's first pattern is compiled and before any other
+    // thread runs. A value the user has set is left alone.
+    static void leaveOutJit();
 
 private:
     QRegularExpression m_regex;
