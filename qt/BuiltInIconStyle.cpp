@@ -1,20 +1,70 @@
 #include "qt/BuiltInIconStyle.h"
 
-#include "qt/PngIcon.h"
+#include "qt/ImageIcon.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QIconEngine>
 #include <QStyleOption>
+
+#include <utility>
 
 namespace quorvel {
 
 namespace {
 
+// An icon read from its files the first time it is drawn or asked about. The menu bar makes its
+// extension button, with this icon, when it is made, and almost no run ever shows the button:
+// reading the files then would load libpng for nothing.
+class FirstUseIconEngine final : public QIconEngine {
+public:
+    explicit FirstUseIconEngine(QStringList files) : m_files(std::move(files)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return icon().availableSizes(mode, state);
+    }
+    // The files were found when the icon was made; whether they read is not asked before use.
+    bool isNull() override { return false; }
+    QIconEngine* clone() const override { return new FirstUseIconEngine(*this); }
+
+private:
+    const QIcon& icon() {
+        if (!m_read) {
+            m_icon = imageIcon(m_files, "png");
+            m_read = true;
+        }
+        return m_icon;
+    }
+
+    QStringList m_files;
+    QIcon m_icon;
+    bool m_read = false;
+};
+
 // The files Qt's common style reads for this icon; where a Qt version keeps them elsewhere, the
 // icon comes from the base style as before.
 QIcon extensionIcon(const QString& stem) {
     const QString folder = QStringLiteral(":/qt-project.org/styles/commonstyle/images/");
-    return pngIcon({folder + stem + QStringLiteral("-8.png"), folder + stem + QStringLiteral("-16.png"),
-                    folder + stem + QStringLiteral("-32.png")});
+    QStringList files{folder + stem + QStringLiteral("-8.png"), folder + stem + QStringLiteral("-16.png"),
+                      folder + stem + QStringLiteral("-32.png")};
+    for (const QString& file : files) {
+        if (!QFile::exists(file)) {
+            return {};
+        }
+    }
+    return QIcon(new FirstUseIconEngine(std::move(files)));
 }
 
 } // namespace

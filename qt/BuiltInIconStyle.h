@@ -6,8 +6,8 @@
 namespace quorvel {
 
 // The application's style, except that the menu bar's extension button gets its icon from Qt's
-// own PNG files through QtGui's PNG reader. Qt's built-in styles read those files with QIcon::addFile,
-// which loads every image-format plugin installed (about 1 MiB of libraries, and their start-up time)
+// own PNG files through QtGui's PNG reader, when the icon is first drawn. Qt's built-in styles read those files with
+// QIcon::addFile, which loads every image-format plugin installed (about 1 MiB of libraries, and their start-up time)
 // for the one icon the window shows at start. A style from a plugin draws that icon its own way and
 // is left alone, as is every other icon.
 class BuiltInIconStyle : public QProxyStyle {

@@ -1,14 +1,14 @@
-#include "qt/PngIcon.h"
+#include "qt/ImageIcon.h"
 
 #include <QImageReader>
 #include <QPixmap>
 
 namespace quorvel {
 
-QIcon pngIcon(const QStringList& files) {
+QIcon imageIcon(const QStringList& files, const char* format) {
     QIcon icon;
     for (const QString& file : files) {
-        QImageReader reader(file, "png");
+        QImageReader reader(file, format);
         reader.setAutoDetectImageFormat(false);
         const QImage image = reader.read();
         if (image.isNull()) {
