@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <chrono>
@@ -127,7 +128,12 @@ QIcon programIcon() {
 } // namespace
 
 QtMainWindow::QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clock, QWidget* parent)
-    : QMainWindow(parent), m_dialogs(m_appTitle, this) {
+    : QWidget(parent), m_dialogs(m_appTitle, this) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_menuBar = new QMenuBar(this);
+    layout->setMenuBar(m_menuBar);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quorvel"));
     setWindowIcon(programIcon());
@@ -152,7 +158,7 @@ QtMainWindow::QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clo
 
     // The client area keeps its size; the menu bar sits above it and may not widen the window
     // (items that do not fit fold into the bar's extension button).
-    const QSize client = centralWidget()->size();
+    const QSize client = m_client->size();
     setFixedSize(client.width(), menuBar()->heightForWidth(client.width()) + client.height());
 }
 
@@ -160,7 +166,7 @@ QtMainWindow::~QtMainWindow() {
     // Children go after the members they report to; a focus change while they are torn down must
     // find nothing to run.
     m_gate.close();
-    delete takeCentralWidget();
+    delete m_client;
 }
 
 void QtMainWindow::buildMenus() {
@@ -206,7 +212,8 @@ void QtMainWindow::buildMenus() {
 void QtMainWindow::buildClientArea() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    setCentralWidget(client);
+    layout()->addWidget(client);
+    m_client = client;
     client->setFixedSize(twipsToPixels(kClientWidth, client->logicalDpiX()),
                          twipsToPixels(kClientHeight, client->logicalDpiY()));
 
@@ -318,7 +325,7 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
     // Closing by the frame ends the program without a word to Form1: nothing is saved, and the
     // power box losing the focus on the way out sends nothing.
     m_gate.close();
-    QMainWindow::closeEvent(event);
+    QWidget::closeEvent(event);
 }
 
 void QtMainWindow::showEvent(QShowEvent* event) {
@@ -333,7 +340,7 @@ void QtMainWindow::showEvent(QShowEvent* event) {
                                   : QRect();
         move(placementOnScreens(frame, screens, primary));
     }
-    QMainWindow::showEvent(event);
+    QWidget::showEvent(event);
 }
 
 } // namespace quorvel

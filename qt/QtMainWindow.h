@@ -7,10 +7,12 @@
 #include "qt/QtDialogs.h"
 #include "qt/QtTimer.h"
 
-#include <QMainWindow>
+#include <QWidget>
 
 #include <array>
 #include <memory>
+
+class QMenuBar;
 
 namespace quorvel {
 
@@ -24,7 +26,11 @@ class QtTextBox;
 // the application title and the boxes, and the Form1 that handles their events. Every event goes
 // to Form1 through the window's EventGate, one at a time. Controls carry their design names as
 // object names ("sldTxPwr", "mnuCom7", "tmrPoll" ...).
-class QtMainWindow : public QMainWindow, public Window {
+//
+// A plain top-level widget with the menu bar laid out above the client area: QMainWindow's dock
+// and tool bar layout, which the panel has no use for, would add a quarter of a MiB of its code to
+// what stays resident.
+class QtMainWindow : public QWidget, public Window {
     Q_OBJECT
 public:
     QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clock, QWidget* parent = nullptr);
@@ -45,6 +51,7 @@ public:
     // The serial component's receive event.
     void deliverOnComm();
 
+    QMenuBar* menuBar() const { return m_menuBar; }
     Form1& form() { return *m_form; }
     EventGate& gate() { return m_gate; }
     QtDialogs& dialogs() { return m_dialogs; }
@@ -65,6 +72,8 @@ private:
     template <typename Sender, typename Signal>
     void forwardUserEvent(Sender* sender, Signal signal, void (Form1::*handler)());
 
+    QMenuBar* m_menuBar = nullptr;
+    QWidget* m_client = nullptr;
     QtApplicationTitle m_appTitle;
     QtDialogs m_dialogs;
     EventGate m_gate;
