@@ -19,7 +19,6 @@
 #ifdef __linux__
 #include "app/StopSignals.h"
 #include "qt/DisplayCheck.h"
-#include "qt/FontWarmUp.h"
 #endif
 
 namespace quorvel {
@@ -38,10 +37,7 @@ int runWindow(int argc, char** argv, const CommandLine& line, StopSignals* stopS
     if (line.trace) {
         enableTrace();
     }
-    QtRegexMatcher::leaveOutJit(); // before any other thread
-#ifdef __linux__
-    FontWarmUp fonts;
-#endif
+    QtRegexMatcher::leaveOutJit();
     QApplication app(argc, argv);
     // Names for Qt's own paths and the desktop's window grouping. No display name: Qt would add
     // it to every window title.
@@ -66,9 +62,6 @@ int runWindow(int argc, char** argv, const CommandLine& line, StopSignals* stopS
     QtSerialComm comm(QtSerialComm::defaultSearchDirs());
     QtSettingsStore settings(QtSettingsStore::defaultConfigFolder());
     SystemClock clock;
-#ifdef __linux__
-    fonts.finish(); // the window's captions are the first text measured
-#endif
     QtMainWindow window(comm, settings, clock);
     QApplication::setWindowIcon(window.windowIcon());
 

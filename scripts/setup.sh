@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 # Building and running: the compiler, CMake and Qt's development packages.
 run_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev libxcb1-dev libfontconfig-dev
+    qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev libxcb1-dev
 )
 # Without a display, scripts/run.sh runs the panel on a virtual one.
 headless_packages=(xvfb)

@@ -1,22 +1,13 @@
 // The command line: what each argument list asks for, the usage and version texts, and the trace
-// switch on Qt's logging; and what the start does to the environment before Qt runs.
+// switch on Qt's logging.
 
 #include "qt/CommandLine.h"
 #include "app/Version.h"
 #include "tests/qt/QtTestMain.h"
 
-#ifdef __linux__
-#include "qt/FontWarmUp.h"
-#include <unistd.h> // environ
-#endif
-
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QTest>
-
-#include <algorithm>
-#include <string>
-#include <vector>
 
 using namespace quorvel;
 
@@ -101,31 +92,6 @@ private slots:
         const QRegularExpression expected(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} quorvel\.cat: tx "PC;"$)");
         QVERIFY2(expected.match(stamped).hasMatch(), qPrintable(stamped));
     }
-
-#ifdef __linux__
-    // Once the font warm-up runs, the variables Qt unsets while it starts stand last in the
-    // environment, with their values, whatever was set after them.
-    void fontWarmUpPutsTheVariablesQtUnsetsLast() {
-        qputenv("DESKTOP_STARTUP_ID", "launcher-42");
-        qputenv("XDG_ACTIVATION_TOKEN", "token-7");
-        qputenv("QUORVEL_SET_LATER", "1");
-        {
-            FontWarmUp fonts;
-            fonts.finish();
-        }
-        std::vector<std::string> entries;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            entries.emplace_back(*entry);
-        }
-        qunsetenv("DESKTOP_STARTUP_ID");
-        qunsetenv("XDG_ACTIVATION_TOKEN");
-        qunsetenv("QUORVEL_SET_LATER");
-        QVERIFY(entries.size() > 3);
-        QCOMPARE(std::vector<std::string>(entries.end() - 2, entries.end()),
-                 (std::vector<std::string>{"DESKTOP_STARTUP_ID=launcher-42", "XDG_ACTIVATION_TOKEN=token-7"}));
-        QCOMPARE(std::count(entries.begin(), entries.end(), "QUORVEL_SET_LATER=1"), 1);
-    }
-#endif
 };
 
 QUORVEL_QT_GUILESS_TEST(CommandLineTest)
