@@ -2,7 +2,7 @@
 # Installs what Quorvel needs on Debian 12 (apt, through sudo when not root) and builds it into
 # build/release. Safe to run again; it installs only what is missing.
 #
-#   scripts/setup.sh              what building and running need, then build (scripts/run.sh)
+#   scripts/setup.sh              what building, running and packaging need, then build (scripts/run.sh)
 #   scripts/setup.sh --deps-only  everything building, testing and packaging need; no build
 #                                 (scripts/test.sh, CI)
 set -euo pipefail
@@ -13,18 +13,20 @@ run_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev libxcb1-dev
 )
+# Packaging: cpack's Debian generator works out the package's dependencies with these.
+package_packages=(dpkg-dev file)
 # Without a display, scripts/run.sh runs the panel on a virtual one.
 headless_packages=(xvfb)
-# Testing, measuring, packaging and the README's screenshot, on top of the two lists above.
+# Testing, measuring, checking the package and the README's screenshot, on top of the lists above.
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xdotool x11-utils imagemagick fonts-liberation
     python3 clang-format clang-tidy util-linux locales
-    dpkg-dev file desktop-file-utils appstream lintian librsvg2-bin man-db groff
+    desktop-file-utils appstream lintian librsvg2-bin man-db groff
     dbus dbus-x11 at-spi2-core python3-pyatspi
 )
 
-packages=("${run_packages[@]}")
+packages=("${run_packages[@]}" "${package_packages[@]}")
 if [ "${1:-}" = "--deps-only" ]; then
     packages+=("${headless_packages[@]}" "${test_packages[@]}")
 elif [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
