@@ -2,7 +2,7 @@
 
 #include "app/Clock.h"
 #include "app/SettingsStore.h"
-#include "link/ReplyFraming.h"
+#include "link/ReplyReader.h"
 #include "link/SerialComm.h"
 #include "panel/Application.h"
 #include "panel/Dialogs.h"
@@ -121,6 +121,8 @@ private:
     void rearmWatchdog();
     // Polls again after a pause, if the polling switch is on.
     void resumePolling();
+    // Shows the power a framed reply reports, if it is a power reply as the radio sends it.
+    void showPowerReply(const std::string& reply);
 
     Form1Controls m_c;
 
@@ -131,7 +133,7 @@ private:
     std::string pollresult;
     std::string parsedresult;
     std::unique_ptr<RegexMatcher> keyFilter;
-    PartialReply m_partialReply;
+    ReplyReader m_replyReader;
 };
 
 template <typename Body> void Form1::trapped(std::string_view prefix, Body&& body) noexcept {

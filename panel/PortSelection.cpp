@@ -30,6 +30,8 @@ void Form1::SetPort(std::string port) { // NOLINT(performance-unnecessary-value-
         if (m_c.MSComm1.portOpen()) {
             m_c.MSComm1.setPortOpen(false);
         }
+        // A piece of a reply from the line just closed must not stand in front of the next one.
+        m_replyReader.clear();
         m_c.MSComm1.setCommPort(commPortFor(port));
         m_c.MSComm1.setSettings(std::string(kLineSettings));
         if (!m_c.MSComm1.portOpen()) {

@@ -1,25 +1,13 @@
 #include "sim/FrameReader.h"
 
+#include <algorithm>
+
 namespace quorvel::sim {
 
 std::vector<std::string> FrameReader::feed(std::string_view bytes) {
-    std::vector<std::string> frames;
-    for (const char c : bytes) {
-        if (c == '\r' || c == '\n') {
-            continue;
-        }
-        if (c == ';') {
-            m_pending += c;
-            frames.push_back(std::move(m_pending));
-            m_pending.clear();
-            continue;
-        }
-        // One character short of the limit, so the ";" still fits.
-        if (m_pending.size() < kMaxFrame - 1) {
-            m_pending += c;
-        }
-    }
-    return frames;
+    std::string text(bytes);
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }), text.end());
+    return m_reader.take(text);
 }
 
 } // namespace quorvel::sim

@@ -1,27 +1,27 @@
 #pragma once
 
-#include <cstddef>
+#include "link/ReplyReader.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quorvel::sim {
 
-// Cuts the byte stream from the program into frames ending with ";". Line ends are dropped, as the
-// radio ignores them. A frame is never kept longer than kMaxFrame characters: a sender that never
-// writes ";" cannot make the buffer grow, and the cut frame still ends up refused as too long.
+// Cuts the byte stream from the program into frames ending with ";", as the program cuts the
+// radio's replies. Line ends are dropped, as the radio ignores them. What waits for its ";" is
+// bounded: a sender that never writes ";" cannot make it grow, and the frame it finally ends in is
+// refused as too long.
 class FrameReader {
 public:
-    static constexpr std::size_t kMaxFrame = 64;
-
     // The frames completed by these bytes, each with its ";".
     std::vector<std::string> feed(std::string_view bytes);
 
     // What has arrived after the last ";".
-    const std::string& pending() const { return m_pending; }
+    const std::string& pending() const { return m_reader.tail(); }
 
 private:
-    std::string m_pending;
+    ReplyReader m_reader;
 };
 
 } // namespace quorvel::sim

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -59,8 +61,6 @@ TEST(ReplyDisplay, ShowsEachPowerReplyInItsRange) {
         {"PC0051;", kGreen, with(high, "5"), "5", "5"},
         {"PC0001;", kGreen, with(high, "0"), "0", "0"},
         {"PC0991;", kGreen, with(high, "99"), "99", "99"},
-        // Only the first reply of a read counts.
-        {"PC0500;PC1001;", kButtonFace, with(low, "5"), "5.0", " 5"},
     };
     for (const Case& c : cases) {
         FormHarness h;
@@ -75,7 +75,42 @@ TEST(ReplyDisplay, ShowsEachPowerReplyInItsRange) {
         EXPECT_EQ(h.txtTxPwr.content, c.box) << c.read;
         EXPECT_EQ(h.slider.toolTip, c.txpwr) << c.read;
         EXPECT_EQ(h.form.pollresultText(), c.read);
-        EXPECT_EQ(h.form.parsedresultText(), c.read.substr(0, c.read.find(';') + 1));
+        EXPECT_EQ(h.form.parsedresultText(), c.read);
+    }
+}
+
+TEST(ReplyDisplay, ShowsEveryReplyOfAReadInOrderAndEndsOnTheLatest) {
+    struct Case {
+        std::string read;
+        std::vector<Color> paLamp;
+        std::vector<std::string> sliderValues;
+        std::string txpwr, parsed;
+    };
+    const Case cases[] = {
+        {"PC0501;PC0601;", {kGreen, kGreen}, {"Value=50", "Value=60"}, "60", "PC0601;"},
+        {"PC0500;PC1001;", {kButtonFace, kGreen}, {"Value=5", "Value=100"}, "100", "PC1001;"},
+        {"PC1001;PC0500;", {kGreen, kButtonFace}, {"Value=100", "Value=5"}, "5.0", "PC0500;"},
+        {"PC0501;?;", {kGreen}, {"Value=50"}, "50", "?;"}, // the last frame is no power reply
+        {"?;PC0551;", {kGreen}, {"Value=55"}, "55", "PC0551;"},
+        {"PC0501;PC06", {kGreen}, {"Value=50"}, "50", "PC0501;"}, // the rest waits for its ";"
+    };
+    for (const Case& c : cases) {
+        FormHarness h;
+        h.start({{"port", "1"}});
+
+        h.reply(c.read);
+
+        EXPECT_TRUE(h.dialogs.messages.empty()) << c.read << ": " << h.lastMessage();
+        EXPECT_EQ(h.shpPAEnabled.history, c.paLamp) << c.read;
+        std::vector<std::string> values;
+        std::copy_if(h.slider.calls.begin(), h.slider.calls.end(), std::back_inserter(values),
+                     [](const std::string& call) { return call.rfind("Value=", 0) == 0; });
+        EXPECT_EQ(values, c.sliderValues) << c.read;
+        EXPECT_EQ(h.form.txpwrText(), c.txpwr) << c.read;
+        EXPECT_EQ(h.slider.toolTip, c.txpwr) << c.read;
+        EXPECT_EQ(h.form.pollresultText(), c.read);
+        EXPECT_EQ(h.form.parsedresultText(), c.parsed) << c.read;
+        EXPECT_EQ(h.shpK3Con.history, std::vector<Color>{kGreen}) << c.read;
     }
 }
 
@@ -261,9 +296,11 @@ TEST(ReplyDisplay, JoinsAReplySplitAcrossReads) {
     const Case cases[] = {
         {{"PC0", "550;"}, "5.5"},
         {{"P", "C", "0", "5", "0", "1", ";"}, "50"},
-        {{"PC05", "01;PC1001;"}, "50"},  // what follows the first ";" of a read is dropped
-        {{"PC0500;PC10", "01;"}, "5.0"}, // so the tail "01;" is a frame of its own, and not shown
-        {{"PC0500;PC10", "01;", "PC1001;"}, "100"},
+        {{"PC05", "01;PC1001;"}, "100"},
+        {{"PC0500;PC10", "01;"}, "100"}, // what follows a read's last ";" waits for the next read
+        {{"PC0500;PC10", "01;", "PC0551;"}, "55"},
+        {{"PC0500;PC", "1", "0", "01;"}, "100"},
+        {{"\r", "PC0501;PC0551;"}, "55"},
         {{"\r", "PC0501;"}, ""},              // a line end kept from before stands in front of the reply
         {{"\r", "PC0501;", "PC0551;"}, "55"}, // and is gone once that frame is through
     };

@@ -81,14 +81,14 @@ TEST(FrameReader, CutsOnSemicolonAcrossReadsAndDropsLineEnds) {
 
 TEST(FrameReader, BoundsAFrameThatNeverEnds) {
     FrameReader reader;
-    const std::string flood(10 * FrameReader::kMaxFrame, 'A');
+    const std::string flood(10 * ReplyReader::kMaxTail, 'A');
     EXPECT_TRUE(reader.feed(flood).empty());
-    EXPECT_EQ(reader.pending().size(), FrameReader::kMaxFrame - 1);
+    EXPECT_EQ(reader.pending().size(), ReplyReader::kMaxTail);
 
     // The cut frame is still refused, and the next one is read cleanly.
     const auto frames = reader.feed("PC;PC;");
     ASSERT_EQ(frames.size(), 2U);
-    EXPECT_EQ(frames[0].size(), FrameReader::kMaxFrame);
+    EXPECT_EQ(frames[0].size(), ReplyReader::kMaxTail + 3);
     EXPECT_EQ(answer({}, frames[0], Behaviour::Normal).reply, "?;");
     EXPECT_EQ(frames[1], "PC;");
 }

@@ -39,6 +39,15 @@ def reply_split_over_two_reads_is_shown(session):
     session.check_no_message_box()
 
 
+def two_replies_in_one_read_show_the_later_one(session):
+    # The radio's answer to each poll is a low-range reply and then a high-range one, written at
+    # once: the panel must end on the second, so the PA lamp turns green.
+    sim = session.start_panel("--answer", "PC0500;PC1001;", settings=FAST_POLLING)
+    quiet_for_queries(session, sim, 4)
+    session.wait_for_lamp(PA_LAMP, GREEN, 3, "PA lamp")
+    session.check_no_message_box()
+
+
 def busy_radio_keeps_the_link_alive_and_shows_nothing(session):
     sim = session.start_panel("--busy", settings=FAST_POLLING)
     quiet_for_queries(session, sim, 6)
@@ -121,6 +130,7 @@ def unplugged_adapter_comes_back_by_itself_every_time(session):
 
 if __name__ == "__main__":
     sys.exit(run("line-trouble", [reply_split_over_two_reads_is_shown,
+                                  two_replies_in_one_read_show_the_later_one,
                                   busy_radio_keeps_the_link_alive_and_shows_nothing,
                                   line_noise_is_a_sign_of_life_and_exit_still_ends_at_once,
                                   unplugged_radio_turns_the_link_red_without_a_message_flood,
