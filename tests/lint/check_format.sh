@@ -10,7 +10,7 @@ if [ "$version" != "$expected" ]; then
     echo "format: skipped: the layout is checked with clang-format $expected (Debian 12), this is ${version:-an unknown version}"
     exit 77
 fi
-files=$(git ls-files -- '*.cpp' '*.h' 2>/dev/null || find link panel app qt sim tests bench -name '*.cpp' -o -name '*.h')
+files=$(git ls-files -- '*.cpp' '*.h' 2>/dev/null || find link panel app share qt sim tests bench -name '*.cpp' -o -name '*.h')
 # shellcheck disable=SC2086
 clang-format --dry-run --Werror $files
 echo "format: $(echo "$files" | wc -l) files checked"

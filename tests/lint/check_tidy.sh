@@ -8,7 +8,7 @@ set -euo pipefail
 source_dir=$1
 build_dir=$2
 cd "$source_dir"
-folders=(link panel app qt sim)
+folders=(link panel app share qt sim)
 sources=$(git ls-files -- "${folders[@]/%//*.cpp}" 2>/dev/null || find "${folders[@]}" -name '*.cpp')
 
 # Our sources compiled on their own, and the batches that gather the others.
