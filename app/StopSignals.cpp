@@ -9,21 +9,37 @@
 
 namespace quorvel {
 
+namespace {
+
+bool ignored(int signal) {
+    struct sigaction action {};
+    return ::sigaction(signal, nullptr, &action) == 0 && action.sa_handler == SIG_IGN;
+}
+
+} // namespace
+
 StopSignals::StopSignals(std::initializer_list<int> more) {
     sigemptyset(&m_set);
-    sigaddset(&m_set, SIGINT);
-    sigaddset(&m_set, SIGTERM);
-    sigaddset(&m_set, SIGHUP);
-    for (const int signal : more) {
-        sigaddset(&m_set, signal);
+    const auto add = [this](int signal) {
+        // A blocked signal is kept pending even while it is ignored, and the descriptor would
+        // hand it over after all.
+        if (!ignored(signal)) {
+            sigaddset(&m_set, signal);
+        }
+    };
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        add(signal);
     }
-    if (::sigprocmask(SIG_BLOCK, &m_set, nullptr) != 0) {
+    for (const int signal : more) {
+        add(signal);
+    }
+    if (::sigprocmask(SIG_BLOCK, &m_set, &m_previousMask) != 0) {
         throw std::runtime_error(std::string("sigprocmask: ") + std::strerror(errno));
     }
     m_fd = ::signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
     if (m_fd < 0) {
         const int error = errno;
-        ::sigprocmask(SIG_UNBLOCK, &m_set, nullptr);
+        ::sigprocmask(SIG_SETMASK, &m_previousMask, nullptr);
         throw std::runtime_error(std::string("signalfd: ") + std::strerror(error));
     }
 }
@@ -38,7 +54,7 @@ int StopSignals::take() {
 
 StopSignals::~StopSignals() {
     ::close(m_fd);
-    ::sigprocmask(SIG_UNBLOCK, &m_set, nullptr);
+    ::sigprocmask(SIG_SETMASK, &m_previousMask, nullptr);
 }
 
 } // namespace quorvel

@@ -9,6 +9,8 @@ namespace quorvel {
 // loop then stops in order and lets go of what it holds (a serial port's lock file and line
 // settings, a port link), which a plain signal death would leave behind. Further signals a caller
 // names (the simulator's SIGUSR1, pull the plug) arrive the same way.
+// A signal ignored when the object is made stays ignored: `nohup` and a shell's background job
+// (which ignores SIGINT) ask for exactly that.
 // The signals are blocked for the calling thread and every thread started after it, so make it
 // before any other thread exists; a thread that unblocks them would take them instead.
 class StopSignals {
@@ -24,6 +26,7 @@ public:
 
 private:
     sigset_t m_set{};
+    sigset_t m_previousMask{};
     int m_fd = -1;
 };
 

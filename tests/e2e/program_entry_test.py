@@ -9,8 +9,9 @@ import subprocess
 import sys
 import tempfile
 import termios
+import time
 
-from quorvel_e2e import check, run
+from quorvel_e2e import check, run, wait_until
 
 # Where QSerialPort keeps a device's lock file: the first of these it may write to.
 LOCK_DIRS = ("/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", tempfile.gettempdir())
@@ -100,6 +101,27 @@ def stop_signals_close_the_port_and_save_no_position(session):
         check("FormLeft" not in stored and "FormTop" not in stored, f"{name} saved a position: {stored}")
 
 
+def ignored_stop_signals_stay_ignored(session):
+    # nohup ignores SIGHUP, and a shell starts a background job with SIGINT ignored: the program
+    # keeps running through them, and still ends in order on SIGTERM.
+    sim = session.start_sim(port=3)
+    background = ["sh", "-c", 'trap "" INT; exec "$0" "$@"']
+    for launcher, number in ((["nohup"], signal.SIGHUP), (background, signal.SIGINT)):
+        name = signal.Signals(number).name
+        session.write_settings({"port": "3"})
+        program = session.start_program(focus=False, launcher=launcher)
+        sim.wait_for_queries(1, since=time.monotonic())
+
+        program.send_signal(number)
+        sent = time.monotonic()
+
+        wait_until(lambda: program.poll() is not None or len(sim.queries(since=sent)) >= 2, 10,
+                   f"polling to go on after {name}")
+        check(program.poll() is None, f"{name} ignored at start ended the program: status {program.returncode}")
+        program.send_signal(signal.SIGTERM)
+        check(session.wait_for_exit() == 0, f"SIGTERM after the ignored {name}: status {program.returncode}")
+
+
 def trace_shows_each_exchange_with_its_time(session):
     sim = session.start_panel(port=3, args=("--trace",))
     device = os.path.realpath(os.path.join(session.ports, "com3"))
@@ -143,6 +165,7 @@ if __name__ == "__main__":
     without_display = run("program_entry", [command_line_answers_before_any_window, no_display_is_one_line_and_status_1],
                           with_display=False)
     with_display = run("program_entry", [stop_signals_close_the_port_and_save_no_position,
+                                          ignored_stop_signals_stay_ignored,
                                           trace_shows_each_exchange_with_its_time,
                                           starts_without_image_format_plugins])
     sys.exit(without_display or with_display)

@@ -329,14 +329,15 @@ class Session:
             env.update(DBUS_SESSION_BUS_ADDRESS=self.bus_address, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         return env
 
-    def start_program(self, focus=True, args=()):
+    def start_program(self, focus=True, args=(), launcher=()):
         """Starts quorvel and waits for its window; focus=False leaves it without the keyboard. What
-        it prints goes to self.program_log."""
+        it prints goes to self.program_log. A launcher (nohup, a shell) that ends by exec'ing the
+        program keeps its process id."""
         self._program_runs += 1
         log = self._log_file(f"quorvel-{self._program_runs}")
         self.program_log = log.name
         self.program = subprocess.Popen(
-            [*CHILD_PREFIX, self.quorvel_path, *args], env=self.program_environment(), stdout=log,
+            [*CHILD_PREFIX, *launcher, self.quorvel_path, *args], env=self.program_environment(), stdout=log,
             stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
         )
         self._processes.append(self.program)
