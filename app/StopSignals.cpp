@@ -53,6 +53,10 @@ int StopSignals::take() {
 }
 
 StopSignals::~StopSignals() {
+    // Lifting the mask would deliver what is still pending, and its default action would end the
+    // program with that signal's status instead of the clean end already under way.
+    while (take() != 0) {
+    }
     ::close(m_fd);
     ::sigprocmask(SIG_SETMASK, &m_previousMask, nullptr);
 }

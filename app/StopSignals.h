@@ -13,6 +13,8 @@ namespace quorvel {
 // (which ignores SIGINT) ask for exactly that.
 // The signals are blocked for the calling thread and every thread started after it, so make it
 // before any other thread exists; a thread that unblocks them would take them instead.
+// Signals still waiting when the object goes (a second Ctrl+C right after the first, a TERM
+// during the shutdown) are dropped with it: the program is already ending in order.
 class StopSignals {
 public:
     explicit StopSignals(std::initializer_list<int> more = {}); // throws std::runtime_error

@@ -38,5 +38,22 @@ TEST(StopSignals, ComeThroughTheDescriptorUnlessIgnoredAtStart) {
     }
 }
 
+// TERM then INT within a moment: the first ends the program in order, the second must not end it
+// again with its own status once the mask is lifted.
+int takeTheFirstOfTwo() {
+    int taken = 0;
+    {
+        StopSignals stop;
+        ::kill(::getpid(), SIGTERM);
+        ::kill(::getpid(), SIGINT);
+        taken = stop.take();
+    }
+    return taken != 0 ? 0 : 1;
+}
+
+TEST(StopSignals, ThoseStillWaitingAtTheEndAreDropped) {
+    EXPECT_EXIT(std::exit(takeTheFirstOfTwo()), ::testing::ExitedWithCode(0), "");
+}
+
 } // namespace
 } // namespace quorvel

@@ -122,6 +122,22 @@ def ignored_stop_signals_stay_ignored(session):
         check(session.wait_for_exit() == 0, f"SIGTERM after the ignored {name}: status {program.returncode}")
 
 
+def two_stop_signals_at_once_end_cleanly(session):
+    # The second signal arrives while the first is still being handled, or during the shutdown.
+    session.start_sim(port=3)
+    device = os.path.realpath(os.path.join(session.ports, "com3"))
+    for run_number in range(1, 11):
+        session.write_settings({"port": "3"})
+        program = session.start_program(focus=False)
+
+        program.send_signal(signal.SIGTERM)
+        program.send_signal(signal.SIGINT)
+
+        status = session.wait_for_exit()
+        check(status == 0, f"run {run_number}: TERM and INT at once ended with status {status}, expected 0")
+        check(lock_file_of(device) is None, f"run {run_number}: the lock file is left behind")
+
+
 def trace_shows_each_exchange_with_its_time(session):
     sim = session.start_panel(port=3, args=("--trace",))
     device = os.path.realpath(os.path.join(session.ports, "com3"))
@@ -166,6 +182,7 @@ if __name__ == "__main__":
                           with_display=False)
     with_display = run("program_entry", [stop_signals_close_the_port_and_save_no_position,
                                           ignored_stop_signals_stay_ignored,
+                                          two_stop_signals_at_once_end_cleanly,
                                           trace_shows_each_exchange_with_its_time,
                                           starts_without_image_format_plugins])
     sys.exit(without_display or with_display)
