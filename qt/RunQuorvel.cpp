@@ -3,8 +3,8 @@
 #include "app/Clock.h"
 #include "app/Version.h"
 #include "panel/Form1.h"
-#include "qt/BuiltInIconStyle.h"
 #include "qt/CommandLine.h"
+#include "qt/ExtensionArrowStyle.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtRegexMatcher.h"
 #include "qt/QtSerialComm.h"
@@ -44,7 +44,7 @@ int runWindow(int argc, char** argv, const CommandLine& line, StopSignals* stopS
     QCoreApplication::setOrganizationName(QStringLiteral("Orlend"));
     QCoreApplication::setApplicationName(QStringLiteral("Quorvel"));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kApplicationId.data(), kApplicationId.size()));
-    BuiltInIconStyle::install();
+    ExtensionArrowStyle::install();
 
     // A logout, Ctrl+C or kill ends the program as closing the window does: the port is closed in
     // order (its lock file removed, the line settings restored) and no position is saved.

@@ -1,7 +1,7 @@
 // The window as created: layout, menus, focus, lamps, timers, caption and icon; and the two ways
 // the program ends.
 
-#include "qt/BuiltInIconStyle.h"
+#include "qt/ExtensionArrowStyle.h"
 #include "qt/QtLamp.h"
 #include "qt/QtTextBox.h"
 #include "tests/qt/QtTestMain.h"
@@ -108,53 +108,83 @@ private slots:
         }
     }
 
-    // The menu bar's extension button shows the very icon the style would give it, pointing the
-    // way the text runs; every other icon is the style's own.
-    void extensionButtonIconIsTheStyles_data() {
-        QTest::addColumn<Qt::LayoutDirection>("direction");
-        QTest::newRow("left to right") << Qt::LeftToRight;
-        QTest::newRow("right to left") << Qt::RightToLeft;
-    }
-
-    void extensionButtonIconIsTheStyles() {
-        QFETCH(Qt::LayoutDirection, direction);
+    // The menu bar's extension button gets a drawn "»", pointing the way the text runs, in the
+    // palette's button text (greyed when disabled); every other icon is the base style's.
+    void extensionButtonIconIsDrawnArrows() {
         const std::unique_ptr<QStyle> fusion(QStyleFactory::create("fusion"));
-        const BuiltInIconStyle style(QStyleFactory::create("fusion"));
-        QStyleOption option;
-        option.direction = direction;
-        QStyleOption other = option;
-        other.direction = direction == Qt::LeftToRight ? Qt::RightToLeft : Qt::LeftToRight;
-
-        const QIcon expected = fusion->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton, &option);
-        const QIcon shown = style.standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton, &option);
-        QCOMPARE(shown.availableSizes(), expected.availableSizes());
-        QVERIFY(!expected.availableSizes().isEmpty());
-        for (const QSize& size : expected.availableSizes()) {
-            QCOMPARE(shown.pixmap(size).toImage(), expected.pixmap(size).toImage());
-            const QIcon turned = style.standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton, &other);
-            QVERIFY(turned.pixmap(size).toImage() != expected.pixmap(size).toImage());
+        const ExtensionArrowStyle style(QStyleFactory::create("fusion"));
+        const auto arrows = [&](Qt::LayoutDirection direction, int size, QIcon::Mode mode) {
+            QStyleOption option;
+            option.direction = direction;
+            const QIcon icon = style.standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton, &option);
+            return icon.pixmap(QSize(size, size), 1.0, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+        };
+        // The column of the rightmost ink in a row, -1 for none.
+        const auto rightmostInk = [](const QImage& image, int row) {
+            for (int x = image.width() - 1; x >= 0; --x) {
+                if (qAlpha(image.pixel(x, row)) > 127) {
+                    return x;
+                }
+            }
+            return -1;
+        };
+        for (const int size : {8, 16, 32}) {
+            const QImage ltr = arrows(Qt::LeftToRight, size, QIcon::Normal);
+            QCOMPARE(ltr.size(), QSize(size, size));
+            QCOMPARE(arrows(Qt::RightToLeft, size, QIcon::Normal), ltr.mirrored(true, false));
+            // Pointing right: the ink reaches furthest right between its top and bottom rows.
+            std::vector<int> inkRows;
+            int tipRow = -1;
+            for (int row = 0; row < size; ++row) {
+                if (rightmostInk(ltr, row) >= 0) {
+                    inkRows.push_back(row);
+                    if (tipRow < 0 || rightmostInk(ltr, row) > rightmostInk(ltr, tipRow)) {
+                        tipRow = row;
+                    }
+                }
+            }
+            QVERIFY2(inkRows.size() >= 4, qPrintable(QString("too little ink at %1 px").arg(size)));
+            const QString at = QString("at %1 px").arg(size);
+            QVERIFY2(inkRows.front() < tipRow && tipRow < inkRows.back(), qPrintable(at));
+            QVERIFY2(rightmostInk(ltr, inkRows.front()) + 1 < rightmostInk(ltr, tipRow), qPrintable(at));
+            QVERIFY2(rightmostInk(ltr, inkRows.back()) + 1 < rightmostInk(ltr, tipRow), qPrintable(at));
+            QCOMPARE(qAlpha(ltr.pixel(0, 0)), 0);
+        }
+        for (const auto& [mode, group] :
+             {std::pair{QIcon::Normal, QPalette::Active}, std::pair{QIcon::Disabled, QPalette::Disabled}}) {
+            const QImage image = arrows(Qt::LeftToRight, 32, mode);
+            QRgb inked = 0;
+            for (int y = 0; y < image.height() && qAlpha(inked) < 255; ++y) {
+                for (int x = 0; x < image.width() && qAlpha(inked) < 255; ++x) {
+                    inked = image.pixel(x, y);
+                }
+            }
+            QCOMPARE(qAlpha(inked), 255);
+            QCOMPARE(QColor(inked), QGuiApplication::palette().color(group, QPalette::ButtonText));
         }
 
+        QStyleOption option;
         const QIcon warning = style.standardIcon(QStyle::SP_MessageBoxWarning, &option);
+        QVERIFY(!warning.availableSizes().isEmpty());
         QCOMPARE(warning.availableSizes(),
                  fusion->standardIcon(QStyle::SP_MessageBoxWarning, &option).availableSizes());
     }
 
-    // Only Qt's own styles read the icon from Qt's files; a style from elsewhere keeps its own, and
-    // a second install wraps nothing twice.
+    // Only Qt's own styles get the drawn arrows; a style from elsewhere keeps its own, and a second
+    // install wraps nothing twice.
     void iconStyleWrapsOnlyQtsOwnStyles() {
         const auto restore = qScopeGuard([] { QApplication::setStyle(QStyleFactory::create("fusion")); });
         for (const char* name : {"fusion", "windows"}) {
             QApplication::setStyle(QStyleFactory::create(name));
-            BuiltInIconStyle::install();
-            BuiltInIconStyle::install();
-            const auto* installed = qobject_cast<const BuiltInIconStyle*>(QApplication::style());
+            ExtensionArrowStyle::install();
+            ExtensionArrowStyle::install();
+            const auto* installed = qobject_cast<const ExtensionArrowStyle*>(QApplication::style());
             QVERIFY2(installed != nullptr, name);
             QCOMPARE(installed->baseStyle()->name(), QString(name));
         }
         auto* other = new QCommonStyle;
         QApplication::setStyle(other);
-        BuiltInIconStyle::install();
+        ExtensionArrowStyle::install();
         QCOMPARE(QApplication::style(), other);
     }
 
