@@ -1,11 +1,15 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// How the simulated radio answers one CAT frame. Only the power command is modelled: "PC;" asks
-// for the power, "PCnnnr;" sets it. The radio answers "?;" to whatever it cannot take.
+// How the simulated radio answers one CAT frame. The power is modelled exactly: "PC;" asks for
+// it, "PCnnnr;" sets it. Besides, the radio keeps the settings that the programs which share a
+// station with us (rigctld, flrig) read when they open it and in their polls, so that those
+// programs run against the simulator as they would against the radio. The radio answers "?;" to
+// whatever it cannot take.
 namespace quorvel::sim {
 
 // The power as the radio keeps it: three digits and the range flag. Range 0 counts tenths of a
@@ -31,12 +35,29 @@ enum class Behaviour {
     Busy,   // answers "?;" to everything, as the radio does while it is busy
 };
 
-struct CatAnswer {
-    std::optional<std::string> reply; // nothing for an accepted set command: the radio stays quiet
-    RadioPower power;                 // the power after the frame
-};
+class CatRadio {
+public:
+    explicit CatRadio(RadioPower power = {});
 
-// One frame, up to and including its ";", as it arrived (line ends already dropped).
-CatAnswer answer(const RadioPower& power, std::string_view frame, Behaviour behaviour);
+    // One frame, up to and including its ";", as it arrived (line ends already dropped). Nothing
+    // for an accepted set command: the radio stays quiet.
+    std::optional<std::string> answer(std::string_view frame, Behaviour behaviour);
+
+    const RadioPower& power() const { return m_power; }
+
+private:
+    struct Setting {
+        std::string value; // the text between the command's name and ";", as the radio reports it
+        bool settable;
+    };
+
+    std::optional<std::string> answerGet(std::string_view name) const;
+    bool takeSet(std::string_view frame);
+    std::string value(std::string_view name) const;
+    std::string transceiverInformation() const;
+
+    RadioPower m_power;
+    std::map<std::string, Setting, std::less<>> m_settings;
+};
 
 } // namespace quorvel::sim

@@ -46,8 +46,9 @@ std::optional<std::chrono::milliseconds> parseDuration(const std::string& text, 
 std::string simUsage() {
     return "Usage: quorvel-sim [options]\n"
            "Simulates the radio's CAT port on a pseudo-terminal linked as Com N, answering\n"
-           "\"PC;\" with its power and taking \"PCnnnr;\" as a new power. Each exchange is\n"
-           "printed as '<monotonic seconds> rx|tx <text>'.\n"
+           "\"PC;\" with its power and taking \"PCnnnr;\" as a new power. It also answers what\n"
+           "rigctld and flrig ask a K3 (frequency, mode, filter and so on), so they can run\n"
+           "against it. Each exchange is printed as '<monotonic seconds> rx|tx <text>'.\n"
            "\n"
            "  --port N           Com number to appear as (default 1)\n"
            "  --dir PATH         mapping folder (default $XDG_CONFIG_HOME/Quorvel/ports)\n"

@@ -27,7 +27,7 @@ int millisecondsUntil(Simulator::Clock::time_point when, Simulator::Clock::time_
 } // namespace
 
 Simulator::Simulator(const SimOptions& options, const std::string& mappingDir)
-    : m_options(options), m_linkPath(mappingDir + "/com" + std::to_string(options.port)), m_power(options.power),
+    : m_options(options), m_linkPath(mappingDir + "/com" + std::to_string(options.port)), m_radio(options.power),
       m_silent(options.silent), m_start(Clock::now()), m_pluggedAt(m_start), m_unpluggedAt(m_start) {
     placePort();
 }
@@ -114,11 +114,10 @@ void Simulator::onReadable() {
     const Behaviour behaviour = m_options.busy ? Behaviour::Busy : Behaviour::Normal;
     for (const std::string& frame : m_reader.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)))) {
         printExchange("rx", frame);
-        const CatAnswer result =
-            m_options.fixedAnswer ? CatAnswer{*m_options.fixedAnswer, m_power} : answer(m_power, frame, behaviour);
-        m_power = result.power;
-        if (result.reply && !m_silent) {
-            schedule(*result.reply, now);
+        const std::optional<std::string> reply =
+            m_options.fixedAnswer ? m_options.fixedAnswer : m_radio.answer(frame, behaviour);
+        if (reply && !m_silent) {
+            schedule(*reply, now);
         }
     }
 }

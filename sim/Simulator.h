@@ -56,7 +56,7 @@ private:
     std::optional<PseudoTerminal> m_pty;
     std::optional<PortLink> m_link;
     FrameReader m_reader;
-    RadioPower m_power;
+    CatRadio m_radio;
     bool m_silent;
     std::deque<PendingWrite> m_pending;
     Clock::time_point m_start;

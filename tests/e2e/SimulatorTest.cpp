@@ -40,7 +40,7 @@ TEST(CatResponder, AnswersQueriesAndRefusesWhatTheRadioCannotTake) {
         {fifty, "PC1200;", std::nullopt, {120, 0}},
         {fifty, "PC1101;", std::nullopt, {110, 1}},
         {fifty, "PC0000;", std::nullopt, {0, 0}},
-        // Out of range, malformed, other commands: "?;" and the power stays.
+        // Out of range, malformed, unknown commands: "?;" and the power stays.
         {fifty, "PC1210;", "?;", fifty},
         {fifty, "PC1111;", "?;", fifty},
         {fifty, "PC0502;", "?;", fifty},
@@ -49,24 +49,85 @@ TEST(CatResponder, AnswersQueriesAndRefusesWhatTheRadioCannotTake) {
         {fifty, "PC05011;", "?;", fifty},
         {fifty, "PC051;", "?;", fifty},
         {fifty, "pc;", "?;", fifty},
-        {fifty, "FA;", "?;", fifty},
+        {fifty, "ZZ;", "?;", fifty},
         {fifty, ";", "?;", fifty},
         {fifty, "PC;;", "?;", fifty},
     };
     for (const Case& c : cases) {
-        const CatAnswer result = answer(c.before, c.frame, Behaviour::Normal);
-        EXPECT_EQ(result.reply, c.reply) << c.frame;
-        EXPECT_EQ(result.power, c.after) << c.frame;
+        CatRadio radio(c.before);
+        EXPECT_EQ(radio.answer(c.frame, Behaviour::Normal), c.reply) << c.frame;
+        EXPECT_EQ(radio.power(), c.after) << c.frame;
     }
 }
 
-TEST(CatResponder, BusyRadioRefusesEverythingAndKeepsItsPower) {
-    const RadioPower fifty{50, 1};
-    for (const std::string frame : {"PC;", "PC0550;", "FA;"}) {
-        const CatAnswer result = answer(fifty, frame, Behaviour::Busy);
-        EXPECT_EQ(result.reply, "?;") << frame;
-        EXPECT_EQ(result.power, fifty) << frame;
+// What rigctld's K3 backend and flrig ask when they open the radio and in their polls, in their
+// order: every query has the radio's answer, every set is taken quietly and read back.
+TEST(CatResponder, AnswersWhatTheProgramsThatShareTheRadioAsk) {
+    const std::pair<std::string, std::optional<std::string>> session[] = {
+        // rigctld opening a K3
+        {"ID;", "ID017;"},
+        {"K22;", std::nullopt},
+        {"OM;", "OM AP----------;"},
+        {"K2;", "K22;"},
+        {"K3;", "K30;"},
+        {"RVM;", "RVM05.67;"},
+        {"AI;", "AI0;"},
+        {"AI0;", std::nullopt},
+        {"FA;", "FA00014200000;"},
+        {"FB;", "FB00014200000;"},
+        {"IF;", "IF00014200000     +000000 0002000001 ;"},
+        {"MD;", "MD2;"},
+        {"BW;", "BW0270;"},
+        {"PS;", "PS1;"},
+        // flrig opening it and polling
+        {"K31;", std::nullopt},
+        {"SWT49;", std::nullopt},
+        {"FW;", "FW02700;"},
+        {"K20;", std::nullopt},
+        {"FW;", "FW0270;"},
+        {"FW0300;", std::nullopt},
+        {"BW;", "BW0300;"},
+        {"FW$;", "FW$0270;"},
+        {"MD$3;", std::nullopt},
+        {"MD$;", "MD$3;"},
+        {"MD;", "MD2;"},
+        {"IS;", "IS 1500;"},
+        {"IS 0900;", std::nullopt},
+        {"IS;", "IS 0900;"},
+        {"FA00007030000;", std::nullopt},
+        {"FT1;", std::nullopt},
+        {"DT2;", std::nullopt},
+        // split (FT differs from FR), and the data sub-mode once the K3 extensions are on
+        {"IF;", "IF00007030000     +000000 0002001021 ;"},
+        {"SM;", "SM0005;"},
+        // Read-only values, and values of the wrong shape, are refused and stay.
+        {"ID018;", "?;"},
+        {"SM0010;", "?;"},
+        {"IS0900;", "?;"},
+        {"FA1;", "?;"},
+        {"MDx;", "?;"},
+        {"FW03000;", "?;"},
+        {"SWT4;", "?;"},
+        {"SWTab;", "?;"},
+        {"IS;", "IS 0900;"},
+        {"FA;", "FA00007030000;"},
+        {"PC;", "PC0501;"},
+    };
+    CatRadio radio;
+    for (const auto& [frame, reply] : session) {
+        EXPECT_EQ(radio.answer(frame, Behaviour::Normal), reply) << frame;
     }
+    EXPECT_EQ(radio.answer("IF;", Behaviour::Normal)->size(), 38U);
+}
+
+TEST(CatResponder, BusyRadioRefusesEverythingAndKeepsItsState) {
+    const RadioPower fifty{50, 1};
+    CatRadio radio(fifty);
+    for (const std::string frame : {"PC;", "PC0550;", "FA;", "MD3;"}) {
+        EXPECT_EQ(radio.answer(frame, Behaviour::Busy), "?;") << frame;
+    }
+    EXPECT_EQ(radio.power(), fifty);
+    EXPECT_EQ(radio.answer("MD;", Behaviour::Normal), "MD2;");
 }
 
 TEST(FrameReader, CutsOnSemicolonAcrossReadsAndDropsLineEnds) {
@@ -89,7 +150,7 @@ TEST(FrameReader, BoundsAFrameThatNeverEnds) {
     const auto frames = reader.feed("PC;PC;");
     ASSERT_EQ(frames.size(), 2U);
     EXPECT_EQ(frames[0].size(), ReplyReader::kMaxTail + 3);
-    EXPECT_EQ(answer({}, frames[0], Behaviour::Normal).reply, "?;");
+    EXPECT_EQ(CatRadio().answer(frames[0], Behaviour::Normal), "?;");
     EXPECT_EQ(frames[1], "PC;");
 }
 
