@@ -118,11 +118,9 @@ QLabel* makeLabel(const QString& caption, const char* name, const TwipsBox& box,
 }
 
 QIcon programIcon() {
-    // Bitmaps, stored uncompressed: QtGui reads them itself, where PNG files would bring in libpng
-    // and zlib (a tenth of a MiB more resident) for three small pictures.
-    return imageIcon({QStringLiteral(":/icons/quorvel-16.bmp"), QStringLiteral(":/icons/quorvel-32.bmp"),
-                      QStringLiteral(":/icons/quorvel-48.bmp")},
-                     "bmp");
+    return imageIcon({QStringLiteral(":/icons/quorvel-16.png"), QStringLiteral(":/icons/quorvel-32.png"),
+                      QStringLiteral(":/icons/quorvel-48.png")},
+                     "png");
 }
 
 } // namespace
