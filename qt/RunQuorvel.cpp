@@ -1,6 +1,7 @@
 #include "qt/RunQuorvel.h"
 
 #include "app/Clock.h"
+#include "app/CommandOutput.h"
 #include "app/Version.h"
 #include "panel/Form1.h"
 #include "qt/CommandLine.h"
@@ -88,11 +89,9 @@ int runQuorvel(int argc, char** argv) {
     const CommandLine line = parseCommandLine(arguments);
     switch (line.action) {
     case CommandLine::Action::Help:
-        std::fputs(qPrintable(usage()), stdout);
-        return 0;
+        return printCommandOutput("quorvel", usage().toLocal8Bit().toStdString());
     case CommandLine::Action::Version:
-        std::printf("%s\n", qPrintable(versionText()));
-        return 0;
+        return printCommandOutput("quorvel", (versionText() + u'\n').toLocal8Bit().toStdString());
     case CommandLine::Action::Refuse:
         std::fprintf(stderr, "quorvel: %s\n%s", qPrintable(line.error), qPrintable(usage()));
         return 2;

@@ -1,5 +1,6 @@
 // quorvel-sim: a stand-in for the radio on a pseudo-terminal, for trying the program without one
 // and for the end-to-end tests.
+#include "app/CommandOutput.h"
 #include "app/Version.h"
 #include "link/PortRules.h"
 #include "sim/SimOptions.h"
@@ -15,12 +16,10 @@ int main(int argc, char** argv) {
     using namespace quorvel::sim;
     const ParsedOptions parsed = parseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (parsed.help) {
-        std::fputs(simUsage().c_str(), stdout);
-        return 0;
+        return quorvel::printCommandOutput("quorvel-sim", simUsage());
     }
     if (parsed.version) {
-        std::printf("quorvel-sim %.*s\n", static_cast<int>(quorvel::kVersionText.size()), quorvel::kVersionText.data());
-        return 0;
+        return quorvel::printCommandOutput("quorvel-sim", "quorvel-sim " + std::string(quorvel::kVersionText) + "\n");
     }
     if (!parsed.options) {
         std::fprintf(stderr, "quorvel-sim: %s\n%s", parsed.error.c_str(), simUsage().c_str());

@@ -46,6 +46,16 @@ def command_line_answers_before_any_window(session):
         check(result.returncode == 0 and result.stdout.startswith(("Usage: quorvel-sim", "quorvel-sim 1.0.2")),
               f"quorvel-sim {args}: status {result.returncode}, {result.stdout!r}")
 
+    # An answer that cannot be written (a full disk, a closed output) is a failure, not an answer.
+    for name, path in (("quorvel", session.quorvel_path), ("quorvel-sim", session.sim_path)):
+        for args in (["--help"], ["--version"]):
+            for output, redirect in (("full", ">/dev/full"), ("closed", ">&-")):
+                result = subprocess.run(["sh", "-c", f'exec "$0" "$@" {redirect}', path, *args], env=env,
+                                        capture_output=True, text=True, timeout=20, stdin=subprocess.DEVNULL)
+                check(result.returncode == 1, f"{name} {args} into a {output} output: status {result.returncode}")
+                check(result.stderr.startswith(f"{name}: cannot write to standard output: "),
+                      f"{name} {args} into a {output} output says why: {result.stderr!r}")
+
     check(not os.path.exists(session.settings_file), "the command line wrote a settings file")
     check(os.listdir(session.home) == [], f"the command line wrote into HOME: {os.listdir(session.home)}")
 
