@@ -15,7 +15,6 @@
 
 #include <QCloseEvent>
 #include <QFontMetrics>
-#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -24,9 +23,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -60,43 +57,13 @@ void place(QWidget* control, const TwipsBox& box) {
 
 // The boxes were laid out for a small classic dialog font; a desktop font too wide for a caption's
 // fixed box is stepped down by half points to the largest size at which the caption fits, instead of
-// showing "K3 Powe". Each size measured costs a font engine of its own, so the search starts at the
-// size the desktop size's width points to and measures only around it.
+// showing "K3 Powe".
 QFont fittedFont(QFont font, const QString& caption, int width) {
     constexpr double kSmallestPoints = 6.0;
     constexpr double kStep = 0.5;
-    const double desktopPoints = font.pointSizeF();
-    const int mostSteps = static_cast<int>(std::floor((desktopPoints - kSmallestPoints) / kStep));
-    if (mostSteps < 1) {
-        return font;
+    while (QFontMetrics(font).horizontalAdvance(caption) > width && font.pointSizeF() - kStep >= kSmallestPoints) {
+        font.setPointSizeF(font.pointSizeF() - kStep);
     }
-    // QFontMetrics rounds to whole pixels: the caption fits when its rounded width does.
-    const qreal desktopWidth = QFontMetricsF(font).horizontalAdvance(caption);
-    if (qRound(desktopWidth) <= width) {
-        return font;
-    }
-    const auto fitsAfter = [&](int steps) {
-        QFont smaller(font);
-        smaller.setPointSizeF(desktopPoints - steps * kStep);
-        return QFontMetrics(smaller).horizontalAdvance(caption) <= width;
-    };
-    // Widths grow about in proportion to the size, but glyphs are sized in whole pixels: the guess
-    // may be a step off either way, so the size found is confirmed against its neighbour above.
-    const double guess = desktopPoints * (width + 0.5) / desktopWidth;
-    int steps = std::clamp(static_cast<int>(std::ceil((desktopPoints - guess) / kStep)), 1, mostSteps);
-    if (fitsAfter(steps)) {
-        while (steps > 1 && fitsAfter(steps - 1)) {
-            --steps;
-        }
-    } else {
-        while (steps < mostSteps) {
-            ++steps;
-            if (fitsAfter(steps)) {
-                break;
-            }
-        }
-    }
-    font.setPointSizeF(desktopPoints - steps * kStep);
     return font;
 }
 
