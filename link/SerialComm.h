@@ -15,6 +15,9 @@ public:
 
     virtual void setCommPort(std::int16_t port) = 0;
     virtual void setSettings(const std::string& settings) = 0;
+    // Empty: Com N by CommPort. Otherwise a route text (see RadioRoute.h), which CommPort then does
+    // not count for; 380 when the text is no route. Takes effect at the next open, as Settings does.
+    virtual void setRoute(const std::string& route) = 0;
     virtual bool portOpen() const = 0;
     virtual void setPortOpen(bool open) = 0;
     virtual void setRThreshold(std::int16_t threshold) = 0;

@@ -1,139 +1,40 @@
 #include "qt/QtSerialComm.h"
 
+#include "link/RadioRoute.h"
 #include "link/RunTimeError.h"
 #include "qt/CatTrace.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QStringList>
-
-#include <initializer_list>
-#include <optional>
 #include <utility>
-
-#ifndef Q_OS_WIN
-#include <cerrno>
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace quorvel {
 
 namespace {
 
-struct LineSettings {
-    qint32 baudRate;
-    QSerialPort::Parity parity;
-    QSerialPort::DataBits dataBits;
-    QSerialPort::StopBits stopBits;
-};
-
-// The value named by one field of a settings text, or none when the field names none.
-template <typename Value>
-std::optional<Value> lookUp(const QString& field, std::initializer_list<std::pair<QStringView, Value>> names) {
-    for (const auto& [name, value] : names) {
-        if (field == name) {
-            return value;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<LineSettings> parseLineSettings(const QString& text) {
-    const QStringList fields = text.split(u',');
-    if (fields.size() != 4) {
-        return std::nullopt;
-    }
-    LineSettings line{};
-    bool ok = false;
-    line.baudRate = fields[0].toInt(&ok);
-    // toInt() accepts blanks and a sign; the classic control takes digits only.
-    if (!ok || line.baudRate <= 0 || fields[0].front() == u'+' || fields[0].trimmed() != fields[0]) {
-        return std::nullopt;
-    }
-    const auto parity = lookUp<QSerialPort::Parity>(fields[1].toUpper(), {{u"N", QSerialPort::NoParity},
-                                                                          {u"E", QSerialPort::EvenParity},
-                                                                          {u"O", QSerialPort::OddParity},
-                                                                          {u"M", QSerialPort::MarkParity},
-                                                                          {u"S", QSerialPort::SpaceParity}});
-    const auto dataBits = lookUp<QSerialPort::DataBits>(fields[2], {{u"5", QSerialPort::Data5},
-                                                                    {u"6", QSerialPort::Data6},
-                                                                    {u"7", QSerialPort::Data7},
-                                                                    {u"8", QSerialPort::Data8}});
-    const auto stopBits = lookUp<QSerialPort::StopBits>(
-        fields[3], {{u"1", QSerialPort::OneStop}, {u"1.5", QSerialPort::OneAndHalfStop}, {u"2", QSerialPort::TwoStop}});
-    if (!parity || !dataBits || !stopBits) {
-        return std::nullopt;
-    }
-    line.parity = *parity;
-    line.dataBits = *dataBits;
-    line.stopBits = *stopBits;
-    return line;
-}
-
 [[noreturn]] void fail(int number, const QString& description) {
     throw RunTimeError(number, description.toStdString());
 }
 
-#ifndef Q_OS_WIN
-// The group that owns the device is the one to join (dialout on Debian and Fedora, uucp on Arch),
-// but only when that group may read and write it: root's own group, or a group with fewer rights
-// (a pseudo-terminal's tty group may only write), would not let the user open it.
-std::optional<QString> groupToJoin(const QString& device) {
-    struct stat info {};
-    constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
-    if (::stat(QFile::encodeName(device).constData(), &info) != 0 || info.st_gid == 0 ||
-        (info.st_mode & kGroupReadWrite) != kGroupReadWrite) {
-        return std::nullopt;
-    }
-    const struct group* owner = ::getgrgid(info.st_gid);
-    if (owner == nullptr) {
-        return std::nullopt;
-    }
-    return QString::fromLocal8Bit(owner->gr_name);
-}
-
-[[noreturn]] void failPermission(const QString& device) {
-    if (const std::optional<QString> group = groupToJoin(device)) {
-        fail(err::kPortPermissionDenied, QStringLiteral("Permission denied on %1: add your user to the %2 group "
-                                                        "(sudo usermod -aG %2 $USER) and log in again")
-                                             .arg(device, *group));
-    }
-    fail(err::kPortPermissionDenied,
-         QStringLiteral("Permission denied on %1: no group of users may open it, so joining one will not help; "
-                        "a udev rule can give it to a serial-port group")
-             .arg(device));
-}
-
-bool isCharacterDevice(const QString& device) {
-    struct stat info {};
-    return ::stat(QFile::encodeName(device).constData(), &info) == 0 && S_ISCHR(info.st_mode);
-}
-
-bool mayReadAndWrite(const QString& device) {
-    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0 || errno != EACCES;
-}
-#endif
-
 } // namespace
 
-QtSerialComm::QtSerialComm(PortSearchDirs dirs, QObject* parent)
-    : QObject(parent), m_dirs(std::move(dirs)), m_port(this), m_returnWatch(this) {
-    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialComm::onReadyRead);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialComm::onErrorOccurred);
-    m_returnWatch.setInterval(kReturnWatchInterval);
-    connect(&m_returnWatch, &QTimer::timeout, this, &QtSerialComm::lookForReturn);
+// A link may be the sender of the signal whose handling ends it (a box shown from a receive event
+// lets the operator choose another port): it goes once control is back in the event loop.
+void QtSerialComm::LaterDeleter::operator()(ByteLink* link) const {
+    link->disconnect();
+    link->deleteLater();
 }
+
+QtSerialComm::QtSerialComm(PortSearchDirs dirs, QObject* parent)
+    : QObject(parent), m_dirs(std::move(dirs)), m_linkFactory(makeRouteLink) {}
 
 QtSerialComm::~QtSerialComm() {
     // The window goes without Exit (closed, or a stop signal): the port still closes in order, and
     // the trace says so.
-    if (m_port.isOpen()) {
-        m_port.close();
-        qCDebug(lcCat).noquote() << "close" << m_device;
+    if (m_link != nullptr && m_link->isOpen()) {
+        m_link->close();
+        qCDebug(lcCat).noquote() << "close" << m_link->describe();
     }
+    // No event loop is left to take a later deletion.
+    delete m_link.release();
 }
 
 PortSearchDirs QtSerialComm::defaultSearchDirs() {
@@ -141,43 +42,60 @@ PortSearchDirs QtSerialComm::defaultSearchDirs() {
 }
 
 void QtSerialComm::setCommPort(std::int16_t port) {
-    if (m_port.isOpen()) {
+    if (portOpen()) {
         fail(err::kPortAlreadyOpen,
-             QStringLiteral("Port already open: close %1 before choosing another port").arg(m_device));
+             QStringLiteral("Port already open: close %1 before choosing another port").arg(m_link->describe()));
     }
-    stopWatching();
+    endLink();
     m_commPort = port;
 }
 
 void QtSerialComm::setSettings(const std::string& settings) {
     const QString text = QString::fromStdString(settings);
-    const std::optional<LineSettings> line = parseLineSettings(text);
+    const std::optional<SerialLine> line = parseSerialLine(text);
     if (!line) {
         fail(err::kInvalidPropertyValue,
              QStringLiteral("Invalid property value: Settings \"%1\" is not baud,parity,data,stop").arg(text));
     }
-    m_baudRate = line->baudRate;
-    m_parity = line->parity;
-    m_dataBits = line->dataBits;
-    m_stopBits = line->stopBits;
+    m_line = *line;
+}
+
+void QtSerialComm::setRoute(const std::string& route) {
+    if (!route.empty() && !parseRadioRoute(route)) {
+        fail(err::kInvalidPropertyValue,
+             QStringLiteral("Invalid property value: \"%1\" is not a route to the radio "
+                            "(%2)")
+                 .arg(QString::fromStdString(route),
+                      QString::fromLatin1(kRadioRouteForms.data(), static_cast<qsizetype>(kRadioRouteForms.size()))));
+    }
+    if (!portOpen()) {
+        endLink();
+    }
+    m_route = route;
 }
 
 bool QtSerialComm::portOpen() const {
-    return m_port.isOpen();
+    return m_link != nullptr && m_link->isOpen();
 }
 
 void QtSerialComm::setPortOpen(bool open) {
-    if (open && m_port.isOpen()) {
-        fail(err::kPortAlreadyOpen, QStringLiteral("Port already open: %1").arg(m_device));
+    if (open && portOpen()) {
+        fail(err::kPortAlreadyOpen, QStringLiteral("Port already open: %1").arg(m_link->describe()));
     }
-    stopWatching();
-    if (open) {
-        openDevice();
-        qCDebug(lcCat).noquote() << "open" << m_device;
-    } else if (m_port.isOpen()) {
-        m_port.close();
-        qCDebug(lcCat).noquote() << "close" << m_device;
+    if (m_link != nullptr && m_link->isOpen()) {
+        m_link->close();
+        qCDebug(lcCat).noquote() << "close" << m_link->describe();
     }
+    endLink();
+    if (!open) {
+        return;
+    }
+    std::unique_ptr<ByteLink, LaterDeleter> link = newLink();
+    link->setControlLines(m_rtsEnable, m_dtrEnable);
+    link->open();
+    qCDebug(lcCat).noquote() << "open" << link->describe();
+    m_everOpened = link->isOpen();
+    m_link = std::move(link);
 }
 
 void QtSerialComm::setRThreshold(std::int16_t threshold) {
@@ -190,46 +108,28 @@ void QtSerialComm::setRThreshold(std::int16_t threshold) {
 
 void QtSerialComm::setRTSEnable(bool enable) {
     m_rtsEnable = enable;
-    if (m_port.isOpen()) {
-        applyControlLines();
+    if (m_link != nullptr) {
+        m_link->setControlLines(m_rtsEnable, m_dtrEnable);
     }
 }
 
 void QtSerialComm::setDTREnable(bool enable) {
     m_dtrEnable = enable;
-    if (m_port.isOpen()) {
-        applyControlLines();
+    if (m_link != nullptr) {
+        m_link->setControlLines(m_rtsEnable, m_dtrEnable);
     }
 }
 
 void QtSerialComm::output(const std::string& text) {
-    if (!m_port.isOpen()) {
+    if (!portOpen()) {
         fail(err::kPortNotOpen, QStringLiteral("Operation valid only when the port is open"));
     }
     if (text.empty()) {
         return;
     }
-    // clearError() signals even when there is nothing to clear.
-    if (m_port.error() != QSerialPort::NoError) {
-        m_port.clearError();
-    }
-    qCDebug(lcCat).noquote() << "tx" << visibleBytes(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-    const qint64 written = m_port.write(text.data(), static_cast<qint64>(text.size()));
-    if (written == static_cast<qint64>(text.size())) {
-        m_port.flush();
-    }
-    if (!m_port.isOpen() && m_returnWatch.isActive()) {
-        // The write found the device gone: that is the unplugging itself, handled as when a read
-        // finds it. The bytes are as lost as those written just before the plug was pulled.
-        return;
-    }
-    const QSerialPort::SerialPortError error = m_port.error();
-    if (written != static_cast<qint64>(text.size()) || !m_port.isOpen() || error == QSerialPort::WriteError ||
-        error == QSerialPort::ResourceError) {
-        const QString reason = m_port.errorString();
-        m_port.clearError();
-        fail(err::kPortIoFailed, QStringLiteral("Error writing to %1: %2").arg(m_device, reason));
-    }
+    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
+    qCDebug(lcCat).noquote() << "tx" << visibleBytes(bytes);
+    m_link->write(bytes);
 }
 
 std::string QtSerialComm::input() {
@@ -238,144 +138,57 @@ std::string QtSerialComm::input() {
         m_pending.reset();
         throw failure;
     }
-    const QByteArray received = m_port.isOpen() ? m_port.readAll() : QByteArray();
+    const QByteArray received = portOpen() ? m_link->readAll() : QByteArray();
     if (!received.isEmpty()) {
         qCDebug(lcCat).noquote() << "rx" << visibleBytes(received);
     }
     return {received.constData(), static_cast<std::size_t>(received.size())};
 }
 
-QtSerialComm::Mapping QtSerialComm::mappingFor(int port) const {
-#ifdef Q_OS_WIN
-    const QString name = port >= 1 ? QStringLiteral("COM%1").arg(port) : QString();
-    return {name, name};
-#else
-    for (const std::string& candidate : portDeviceCandidates(port, m_dirs)) {
-        const QFileInfo entry(QString::fromStdString(candidate));
-        // exists() follows the link; a link to a vanished device still counts as present.
-        if (entry.exists() || entry.isSymLink()) {
-            const QString device = entry.canonicalFilePath();
-            return {entry.absoluteFilePath(), device.isEmpty() ? entry.absoluteFilePath() : device};
-        }
+std::unique_ptr<ByteLink, QtSerialComm::LaterDeleter> QtSerialComm::newLink() {
+    std::unique_ptr<ByteLink> link;
+    if (m_route.empty()) {
+        link = std::make_unique<SerialDeviceLink>(m_commPort, m_dirs, m_line);
+    } else {
+        link = m_linkFactory(*parseRadioRoute(m_route), m_line);
     }
-    return {};
-#endif
+    std::unique_ptr<ByteLink, LaterDeleter> kept(link.release());
+    kept->setParent(this);
+    connect(kept.get(), &ByteLink::readyRead, this, &QtSerialComm::onReadyRead);
+    connect(kept.get(), &ByteLink::opened, this, &QtSerialComm::onOpened);
+    connect(kept.get(), &ByteLink::lost, this, &QtSerialComm::onLost);
+    connect(kept.get(), &ByteLink::refused, this, &QtSerialComm::onRefused);
+    return kept;
 }
 
-void QtSerialComm::openDevice() {
-    const Mapping mapping = mappingFor(m_commPort);
-    const QString& device = mapping.device;
-#ifdef Q_OS_WIN
-    if (device.isEmpty()) {
-        fail(err::kInvalidPortNumber, QStringLiteral("Invalid port number: %1").arg(m_commPort));
-    }
-#else
-    if (device.isEmpty()) {
-        QStringList looked;
-        for (const std::string& candidate : portDeviceCandidates(m_commPort, m_dirs)) {
-            looked << QString::fromStdString(candidate);
-        }
-        fail(err::kInvalidPortNumber,
-             looked.isEmpty() ? QStringLiteral("Invalid port number: Com%1 does not exist").arg(m_commPort)
-                              : QStringLiteral("Invalid port number: Com%1 maps to no device (looked for %2)")
-                                    .arg(m_commPort)
-                                    .arg(looked.join(QStringLiteral(", "))));
-    }
-    if (!QFileInfo::exists(device)) {
-        fail(err::kInvalidPortNumber,
-             QStringLiteral("Invalid port number: %1 leads to a device that does not exist").arg(device));
-    }
-    if (!isCharacterDevice(device)) {
-        fail(err::kInvalidPortNumber, QStringLiteral("Invalid port number: %1 is not a serial port").arg(device));
-    }
-    if (!mayReadAndWrite(device)) {
-        failPermission(device);
-    }
-#endif
-    m_port.setPortName(device);
-    m_port.setBaudRate(m_baudRate);
-    m_port.setParity(m_parity);
-    m_port.setDataBits(m_dataBits);
-    m_port.setStopBits(m_stopBits);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        const QSerialPort::SerialPortError error = m_port.error();
-        const QString reason = m_port.errorString();
-        m_port.clearError();
-        // A lock file held by another program is reported as a permission error too; the
-        // access check above already ruled out a real lack of rights.
-        if (error == QSerialPort::PermissionError) {
-            fail(err::kPortAlreadyOpen,
-                 QStringLiteral("Port already open: %1 is in use by another program (%2)").arg(device, reason));
-        }
-        fail(err::kInvalidPortNumber,
-             QStringLiteral("Invalid port number: %1 cannot be opened as a serial port (%2)").arg(device, reason));
-    }
-    m_device = device;
-    m_entry = mapping.entry;
-    applyControlLines();
-}
-
-void QtSerialComm::applyControlLines() {
-    // Linux raises RTS and DTR on every open, and many stations key the transmitter with RTS.
-    const bool rtsSet = m_port.setRequestToSend(m_rtsEnable);
-    const bool dtrSet = m_port.setDataTerminalReady(m_dtrEnable);
-    const QSerialPort::SerialPortError error = m_port.error();
-    const QString reason = m_port.errorString();
-    // A pseudo-terminal has no modem lines; that must neither fail the open nor stay behind as a
-    // sticky error that later calls would trip over.
-    m_port.clearError();
-    if ((!rtsSet || !dtrSet) && error != QSerialPort::UnsupportedOperationError && error != QSerialPort::NoError) {
-        m_port.close();
-        fail(err::kPortIoFailed, QStringLiteral("Cannot set RTS and DTR on %1: %2").arg(m_device, reason));
+void QtSerialComm::endLink() {
+    m_pending.reset();
+    if (m_link != nullptr) {
+        m_link->close();
+        m_link.reset();
     }
 }
 
 void QtSerialComm::onReadyRead() {
-    if (m_rThreshold > 0 && m_port.bytesAvailable() >= m_rThreshold) {
+    if (m_rThreshold > 0 && m_link != nullptr && m_link->bytesAvailable() >= m_rThreshold) {
         emit onComm();
     }
 }
 
-void QtSerialComm::onErrorOccurred(QSerialPort::SerialPortError error) {
-    // A vanished device makes QSerialPort report a read error on every pass of the event loop;
-    // only closing stops it.
-    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen()) {
-        qCDebug(lcCat).noquote() << "lost" << m_device << m_port.errorString();
-        m_port.close();
-        m_reportedThisReturn = false;
-        m_returnWatch.start();
-    }
+void QtSerialComm::onOpened() {
+    m_pending.reset();
+    qCDebug(lcCat).noquote() << (m_everOpened ? "reopen" : "connected") << m_link->describe();
+    m_everOpened = true;
 }
 
-void QtSerialComm::stopWatching() {
-    m_returnWatch.stop();
-    m_pending.reset();
+void QtSerialComm::onLost(const QString& reason) {
+    qCDebug(lcCat).noquote() << "lost" << m_link->describe() << reason;
 }
 
-void QtSerialComm::lookForReturn() {
-    const Mapping mapping = mappingFor(m_commPort);
-    if (mapping.entry != m_entry || !QFileInfo::exists(mapping.device)) {
-        m_reportedThisReturn = false; // still away; the next return may be reported again
-        return;
-    }
-    try {
-        openDevice();
-    } catch (const RunTimeError& failure) {
-        // Anything else (the node not yet or no longer a working device) means it is not back yet.
-        const bool refused =
-            failure.number() == err::kPortPermissionDenied || failure.number() == err::kPortAlreadyOpen;
-        if (refused && !m_reportedThisReturn) {
-            m_reportedThisReturn = true;
-            m_pending = failure;
-            qCDebug(lcCat).noquote() << "refused" << mapping.device << QString::fromStdString(failure.description());
-            emit onComm();
-        }
-        return;
-    }
-    m_returnWatch.stop();
-    m_pending.reset();
-    qCDebug(lcCat).noquote() << "reopen" << m_device;
+void QtSerialComm::onRefused(int number, const QString& description) {
+    qCDebug(lcCat).noquote() << "refused" << m_link->describe() << description;
+    m_pending = RunTimeError(number, description.toStdString());
+    emit onComm();
 }
 
 } // namespace quorvel

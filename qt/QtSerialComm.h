@@ -3,39 +3,33 @@
 #include "link/PortRules.h"
 #include "link/RunTimeError.h"
 #include "link/SerialComm.h"
+#include "qt/ByteLink.h"
+#include "qt/RouteLinks.h"
+#include "qt/SerialDeviceLink.h"
 
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
-#include <QTimer>
 
-#include <chrono>
+#include <memory>
 #include <optional>
+#include <string>
 
 namespace quorvel {
 
-// The serial component on QSerialPort.
+// The serial component on the window, with the classic control's properties and errors. The bytes
+// go through a ByteLink: Com N's serial device, or the link the route names (setRoute).
 //
-// Com N is the first entry of portDeviceCandidates() that exists (on Windows it is COMN); a link
-// is followed to the device itself before opening, so the device's own lock file is the one taken.
-// A link that exists but leads nowhere refuses the port instead of falling through to the next
-// candidate: an unplugged adapter must not quietly become /dev/ttyS0.
+// Errors are RunTimeErrors whose description names the device or route: 8002 the number or route
+// leads to nothing usable, 8005 the device is busy (or CommPort is written while open), 8010 no
+// permission, 8018 a write while closed, 8020 a failed write, 380 a Settings text that is not
+// "baud,P,data,stop" or a route that is none.
 //
-// Errors are RunTimeErrors whose description names the device: 8002 the number maps to no serial
-// device, 8005 the device is busy (or CommPort is written while open), 8010 no permission, 8018
-// a write while closed, 8020 a failed write, 380 a Settings text that is not "baud,P,data,stop".
-//
-// Settings takes effect at the next open; RThreshold, RTSEnable and DTREnable at once and at every
-// open. Text is handed over byte for byte: one char of std::string per byte (Latin-1).
-// When the device vanishes while open (a USB adapter pulled), the port closes itself at once and
-// reports nothing; portOpen() reads false while it is away. The component then watches for the
-// same Com N to lead to a device again and reopens it by itself with the same line settings and
-// control lines: operators pull and replug USB adapters all the time. A reopen refused for want
-// of rights or because another program holds the device is raised once per return of the device:
-// onComm() fires and the next input() throws it. Choosing a port (CommPort, PortOpen) ends the
-// watch. Only a return through the same mapping counts: with its link gone, Com N falling through
-// to /dev/ttyS<N-1> is another device. A write that finds the device gone is that same loss: nothing is sent and
-// nothing raised.
+// Settings and the route take effect at the next open; RThreshold, RTSEnable and DTREnable at once
+// and at every open. Text is handed over byte for byte: one char of std::string per byte
+// (Latin-1). A link that loses its device or server reads as closed (portOpen() false) and takes
+// it up again by itself; a refusal it meets on its own (at a network route's first connect, or on a
+// device's return) is raised once: onComm() fires and the next input() throws it. Choosing a port
+// or route (CommPort, the route, PortOpen) ends the watch.
 class QtSerialComm : public QObject, public SerialComm {
     Q_OBJECT
 public:
@@ -47,6 +41,7 @@ public:
 
     void setCommPort(std::int16_t port) override;
     void setSettings(const std::string& settings) override;
+    void setRoute(const std::string& route) override;
     bool portOpen() const override;
     void setPortOpen(bool open) override;
     void setRThreshold(std::int16_t threshold) override;
@@ -56,50 +51,48 @@ public:
     // Empty while the port is closed.
     std::string input() override;
 
-    // How often a vanished device is looked for; it is reopened well within 2 s of its return.
-    static constexpr std::chrono::milliseconds kReturnWatchInterval{250};
+    // Makes the link for a route; the default is makeRouteLink. For links that wrap another.
+    void setLinkFactory(LinkFactory factory) { m_linkFactory = std::move(factory); }
 
-    // True while a vanished device is being watched for.
-    bool watchingForReturn() const { return m_returnWatch.isActive(); }
+    // How often a vanished device is looked for; it is reopened well within 2 s of its return.
+    static constexpr auto kReturnWatchInterval = SerialDeviceLink::kReturnWatchInterval;
+
+    // True while the port was opened and its device or server is away (or not reached yet).
+    bool watchingForReturn() const { return m_link != nullptr && !m_link->isOpen(); }
 
     // The device Com N stands for with its links followed, or the entry that exists but leads
     // nowhere, or an empty text when no candidate exists.
-    QString devicePathFor(int port) const { return mappingFor(port).device; }
+    QString devicePathFor(int port) const { return SerialDeviceLink::mappingFor(port, m_dirs).device; }
 
 signals:
     // Characters have arrived: at least RThreshold of them wait (never while RThreshold is 0).
     void onComm();
 
 private:
-    // Where Com N was found (the candidate that exists) and the device it leads to.
-    struct Mapping {
-        QString entry;
-        QString device;
+    struct LaterDeleter {
+        void operator()(ByteLink* link) const;
     };
-    Mapping mappingFor(int port) const;
-    void openDevice();
-    void applyControlLines();
+
+    std::unique_ptr<ByteLink, LaterDeleter> newLink();
+    void endLink();
     void onReadyRead();
-    void onErrorOccurred(QSerialPort::SerialPortError error);
-    void stopWatching();
-    void lookForReturn();
+    void onOpened();
+    void onLost(const QString& reason);
+    void onRefused(int number, const QString& description);
 
     PortSearchDirs m_dirs;
-    QSerialPort m_port;
-    QString m_device; // the path last opened, for messages: QSerialPort keeps only a short name
-    QString m_entry;  // where that device was found; a vanished device must come back there
+    LinkFactory m_linkFactory;
+    // Kept from the open until the port is closed, also while its device or server is away.
+    std::unique_ptr<ByteLink, LaterDeleter> m_link;
     std::int16_t m_commPort = 1;
-    qint32 m_baudRate = 9600;
-    QSerialPort::Parity m_parity = QSerialPort::NoParity;
-    QSerialPort::DataBits m_dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits m_stopBits = QSerialPort::OneStop;
+    std::string m_route;
+    SerialLine m_line;
     // 1, so that characters raise onComm() even where start-up stopped before setting it.
     std::int16_t m_rThreshold = 1;
     bool m_rtsEnable = false;
     bool m_dtrEnable = false;
-    QTimer m_returnWatch;
-    bool m_reportedThisReturn = false;     // a refused reopen was raised since the device came back
-    std::optional<RunTimeError> m_pending; // a refused reopen not yet handed to input()
+    bool m_everOpened = false;             // the link has been open since this open was asked for
+    std::optional<RunTimeError> m_pending; // a refusal met alone, not yet handed to input()
 };
 
 } // namespace quorvel

@@ -22,10 +22,22 @@ public:
         log.push_back("Settings=" + s);
         settings = s;
     }
+    void setRoute(const std::string& r) override {
+        log.push_back("Route=" + r);
+        route = r;
+    }
     bool portOpen() const override { return open; }
     void setPortOpen(bool o) override {
         log.push_back(o ? "open" : "close");
         if (o) {
+            if (!route.empty()) {
+                if (invalidRoutes.count(route) != 0) {
+                    throw RunTimeError(err::kInvalidPortNumber, "Invalid port number: " + route + " does not exist");
+                }
+                openedRoutes.push_back(route);
+                open = true;
+                return;
+            }
             if (invalidPorts.count(commPort) != 0) {
                 throw RunTimeError(err::kInvalidPortNumber,
                                    "Invalid port number: Com" + std::to_string(commPort) + " maps to no device");
@@ -73,6 +85,7 @@ public:
 
     std::int16_t commPort = 0;
     std::string settings;
+    std::string route;
     bool open = false;
     std::int16_t rThreshold = 0;
     bool rts = true;
@@ -82,6 +95,8 @@ public:
     std::set<std::int16_t> invalidPorts;
     std::set<std::int16_t> busyPorts;
     std::vector<std::int16_t> openedPorts;
+    std::set<std::string> invalidRoutes;
+    std::vector<std::string> openedRoutes;
     std::vector<std::string> written;
     std::vector<std::string> log;
     std::string received;

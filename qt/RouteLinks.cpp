@@ -1,0 +1,24 @@
+#include "qt/RouteLinks.h"
+
+#include "link/RunTimeError.h"
+#include "qt/TcpLink.h"
+
+#include <QString>
+
+namespace quorvel {
+
+std::unique_ptr<ByteLink> makeRouteLink(const RadioRoute& route, const SerialLine& line) {
+    switch (route.kind) {
+    case RadioRoute::Kind::Device:
+        return std::make_unique<SerialDeviceLink>(QString::fromStdString(route.device), line);
+    case RadioRoute::Kind::Tcp:
+        return std::make_unique<TcpLink>(QString::fromStdString(route.host), route.port);
+    case RadioRoute::Kind::Rigctld:
+    case RadioRoute::Kind::Flrig:
+        break;
+    }
+    throw RunTimeError(err::kInvalidPortNumber,
+                       "Invalid port number: " + radioRouteText(route) + " is a route this build cannot reach");
+}
+
+} // namespace quorvel

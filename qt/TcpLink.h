@@ -1,0 +1,56 @@
+#pragma once
+
+#include "qt/ByteLink.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdint>
+
+namespace quorvel {
+
+// Raw bytes over TCP: ser2net, a terminal server, or another Quorvel sharing its radio. QTcpSocket
+// does the lookup and the connect without blocking the window, and reports loss by its signals.
+//
+// open() only starts connecting; a connect that neither succeeds nor fails within kConnectTimeout
+// is given up. The first failure after open() (refused, no such host, time-out) is emitted through
+// refused() as 8002 naming host, port and the system's reason; after that, and after a loss, the
+// link tries again every kRetryInterval without a word until the server answers: a server stopped
+// and started again is the same as an adapter pulled and plugged in again.
+class TcpLink : public ByteLink {
+    Q_OBJECT
+public:
+    static constexpr auto kConnectTimeout = std::chrono::milliseconds{3000};
+    static constexpr auto kRetryInterval = std::chrono::milliseconds{500};
+
+    TcpLink(QString host, std::uint16_t port, QObject* parent = nullptr);
+    ~TcpLink() override;
+
+    void open() override;
+    void close() override;
+    bool isOpen() const override;
+    void write(QByteArrayView bytes) override;
+    QByteArray readAll() override;
+    qint64 bytesAvailable() const override;
+    QString describe() const override;
+
+private:
+    enum class State { Closed, Connecting, Open, Waiting };
+
+    void connectNow();
+    void onConnected();
+    void onDisconnected();
+    void onErrorOccurred(QAbstractSocket::SocketError error);
+    void connectFailed(const QString& reason);
+
+    QString m_host;
+    std::uint16_t m_port;
+    QTcpSocket m_socket;
+    QTimer m_connectTimer;
+    QTimer m_retryTimer;
+    State m_state = State::Closed;
+    bool m_reportFailure = false; // no connect has failed since open()
+};
+
+} // namespace quorvel
