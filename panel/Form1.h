@@ -100,9 +100,17 @@ public:
     std::string parsecat(const std::string& catstring);
     void SetPort(std::string port);
 
+    // The command line's route for this run, never saved; before Form_Load. Checked by the caller.
+    void useRadioForThisRun(std::string route);
+    // A route chosen by the operator (tcp:, rigctld:, flrig: or a device path): opened at once and,
+    // once open, saved as "radio". The stored Com port is left as it was, so going back to it is
+    // one click. Reports its own failures.
+    void chooseRadio(const std::string& route);
+
     // Form-level state, read by tests and by nothing else outside the window.
     const std::string& txpwrText() const { return txpwr; }
     const std::string& portText() const { return port; }
+    const std::string& radioText() const { return radio; }
     const std::string& polltimeText() const { return polltime; }
     const std::string& pollText() const { return poll; }
     const std::string& pollresultText() const { return pollresult; }
@@ -113,6 +121,10 @@ private:
     // Runs a handler body; any failure ends it and is shown as "<prefix><number> - <description>".
     template <typename Body> void trapped(std::string_view prefix, Body&& body) noexcept;
     void showErrorReport(std::string_view prefix, int style) noexcept;
+    // The stored route, or an empty text when there is none or it is no route (then reported).
+    std::string storedRadio();
+    // Opens the port through the route in radio; reports its own failures. True when it opened.
+    bool SetRadio();
     MenuItem* Controls(std::string_view name) const;
     std::string getSetting(const std::string& key, const std::string& defaultValue);
     void saveSetting(const std::string& key, const std::string& value);
@@ -128,6 +140,8 @@ private:
 
     std::string txpwr;
     std::string port;
+    std::string radioForThisRun;
+    std::string radio; // the route the serial component was given; empty: the Com port rules
     std::string polltime;
     std::string poll;
     std::string pollresult;

@@ -26,7 +26,10 @@ void Form1::Form_Load() {
         m_c.MSComm1.setDTREnable(false);
 
         port = getSetting("port", "0");
-        if (numericValue(port) != 0) {
+        radio = radioForThisRun.empty() ? storedRadio() : radioForThisRun;
+        if (!radio.empty()) {
+            SetRadio();
+        } else if (numericValue(port) != 0) {
             SetPort(port);
         } else {
             m_c.dialogs.msgBox(std::string(kNoPortMessage), kMsgInformation, std::nullopt);

@@ -1,6 +1,7 @@
 #include "qt/CommandLine.h"
 
 #include "app/Version.h"
+#include "link/RadioRoute.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -15,7 +16,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption trace(QStringLiteral("trace"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({trace, help, version});
+    const QCommandLineOption radio(QStringLiteral("radio"), QString(), QStringLiteral("ROUTE"));
+    parser.addOptions({trace, help, version, radio});
 
     CommandLine line;
     if (!parser.parse(QStringList{QStringLiteral("quorvel")} + arguments)) {
@@ -24,12 +26,21 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     } else if (!parser.positionalArguments().isEmpty()) {
         line.action = CommandLine::Action::Refuse;
         line.error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+    } else if (parser.isSet(radio) && !parseRadioRoute(parser.value(radio).toStdString())) {
+        line.action = CommandLine::Action::Refuse;
+        line.error =
+            QStringLiteral("'%1' is not a route to the radio; use %2.")
+                .arg(parser.value(radio),
+                     QString::fromLatin1(kRadioRouteForms.data(), static_cast<qsizetype>(kRadioRouteForms.size())));
     } else if (parser.isSet(help)) {
         line.action = CommandLine::Action::Help;
     } else if (parser.isSet(version)) {
         line.action = CommandLine::Action::Version;
     }
     line.trace = line.action == CommandLine::Action::Run && parser.isSet(trace);
+    if (line.action == CommandLine::Action::Run) {
+        line.radio = parser.value(radio);
+    }
     return line;
 }
 
@@ -41,7 +52,7 @@ QString usageText(const QString& settingsFile, const PortSearchDirs& portDirs) {
         }
     }
     portPlaces << QStringLiteral("/dev/ttyS<N-1>");
-    return QStringLiteral("Usage: quorvel [--trace]\n"
+    return QStringLiteral("Usage: quorvel [--trace] [--radio ROUTE]\n"
                           "       quorvel --help | --version\n"
                           "\n"
                           "Reads and sets the transmit power of a K3 transceiver over its serial CAT port\n"
@@ -50,6 +61,10 @@ QString usageText(const QString& settingsFile, const PortSearchDirs& portDirs) {
                           "Options:\n"
                           "  --trace      write every exchange on the serial line to standard error,\n"
                           "               with a timestamp, and the port's open, close and loss\n"
+                          "  --radio ROUTE\n"
+                          "               reach the radio this way, for this run only (not saved):\n"
+                          "               tcp:HOST:PORT (ser2net, a terminal server), rigctld:HOST:PORT,\n"
+                          "               flrig:HOST:PORT, or a serial device path such as /dev/ttyUSB0\n"
                           "  -h, --help   show this text and exit\n"
                           "  --version    show the version and exit\n"
                           "\n"

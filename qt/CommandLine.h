@@ -12,6 +12,7 @@ struct CommandLine {
     enum class Action { Run, Help, Version, Refuse };
     Action action = Action::Run;
     bool trace = false;
+    QString radio; // --radio: the route for this run, checked; empty without the option
     QString error; // with Refuse: what was wrong, one line
 };
 

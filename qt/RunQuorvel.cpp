@@ -71,6 +71,9 @@ int runWindow(int argc, char** argv, const CommandLine& line, StopSignals* stopS
 
     // Start-up's boxes (no port saved, a port refused) come before the window is seen. A stop
     // signal while one waits ends its box; the event loop would not see that request again.
+    if (!line.radio.isEmpty()) {
+        window.form().useRadioForThisRun(line.radio.toStdString());
+    }
     window.load();
     if (stopped) {
         return 0;

@@ -160,5 +160,75 @@ TEST(PortSelection, FailureWhileForgettingARefusedPortReachesTheItemsReport) {
     }
 }
 
+// Choosing a network route (the connection dialog) and going back to a Com item.
+TEST(RouteSelection, ChosenRouteOpensIsSavedAndLeavesThePortAsItWas) {
+    FormHarness h;
+    openComFive(h);
+
+    h.form.chooseRadio("tcp:shack-pi:4001");
+
+    EXPECT_EQ(h.comm.log,
+              (std::vector<std::string>{"close", "Route=tcp:shack-pi:4001", "Settings=38400,N,8,1", "open"}));
+    EXPECT_EQ(h.comm.openedRoutes, std::vector<std::string>{"tcp:shack-pi:4001"});
+    EXPECT_TRUE(h.tickedPorts().empty()) << "no Com item stands for a route";
+    EXPECT_EQ(h.settings.saves, std::vector<std::string>{"radio=tcp:shack-pi:4001"});
+    EXPECT_EQ(h.settings.get("port"), "5");
+    EXPECT_EQ(h.form.radioText(), "tcp:shack-pi:4001");
+    EXPECT_TRUE(h.dialogs.messages.empty()) << h.lastMessage();
+
+    // Back to the Com port is one click, and the route is forgotten.
+    h.forget();
+    choose(h, 5);
+
+    EXPECT_EQ(h.comm.log, (std::vector<std::string>{"close", "Route=", "CommPort=5", "Settings=38400,N,8,1", "open"}));
+    EXPECT_EQ(h.tickedPorts(), std::vector<int>{5});
+    EXPECT_EQ(h.settings.saves, (std::vector<std::string>{"port=5", "radio="}));
+    EXPECT_EQ(h.form.radioText(), "");
+}
+
+TEST(RouteSelection, RefusedRoutesChangeNothingTheyShouldNot) {
+    struct Case {
+        const char* name;
+        std::string route;
+        std::string report;
+        std::vector<std::string> commLog;
+    };
+    const Case cases[] = {
+        {"no route",
+         "tcp:shack-pi",
+         "VB6 runtime error (chooseRadio): 380 - Invalid property value: \"tcp:shack-pi\" is not a route to the radio; "
+         "use tcp:HOST:PORT, rigctld:HOST:PORT, flrig:HOST:PORT or a device path such as /dev/ttyUSB0",
+         {}},
+        {"device absent",
+         "/dev/ttyUSB7",
+         kSetPortPrefix + "8002 - Invalid port number: /dev/ttyUSB7 does not exist",
+         {"close", "Route=/dev/ttyUSB7", "Settings=38400,N,8,1", "open"}},
+    };
+    for (const Case& c : cases) {
+        FormHarness h;
+        openComFive(h);
+        h.comm.invalidRoutes = {"/dev/ttyUSB7"};
+
+        h.form.chooseRadio(c.route);
+
+        EXPECT_EQ(h.dialogs.messages, Messages{FakeDialogs::information(c.report)}) << c.name;
+        EXPECT_EQ(h.comm.log, c.commLog) << c.name;
+        EXPECT_TRUE(h.settings.saves.empty()) << c.name << ": neither the route nor the port is saved";
+        EXPECT_EQ(h.settings.get("port"), "5") << c.name;
+    }
+}
+
+TEST(RouteSelection, ComItemWithoutAStoredRouteWritesNoRouteKey) {
+    FormHarness h;
+    h.settings.set("radio", "");
+
+    choose(h, 2);
+    h.settings.values.erase("Quorvel/settings/radio");
+    choose(h, 3);
+
+    EXPECT_EQ(h.settings.saves, (std::vector<std::string>{"port=2", "port=3"}));
+    EXPECT_EQ(h.settings.get("radio"), "<absent>");
+}
+
 } // namespace
 } // namespace quorvel

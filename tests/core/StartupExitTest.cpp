@@ -304,5 +304,66 @@ TEST(Exit, SavesThePositionWithAPointWhateverTheLocale) {
     EXPECT_EQ(h.settings.get("FormTop"), "22.5");
 }
 
+// The route the radio is reached by: the command line's for this run, else the stored one, else
+// the Com port as before.
+TEST(StartUpRoute, RouteDecidesWhatOpensWithoutABox) {
+    struct Case {
+        const char* name;
+        std::string stored;  // "radio" in the settings; "<absent>" for none
+        std::string thisRun; // --radio
+        std::string opened;  // the route opened; empty: Com5
+        Messages messages;
+    };
+    const std::string refusedStored =
+        "VB6 runtime error (form_load): 380 - Invalid property value: the setting radio=\"com3\" is not a route to the "
+        "radio (tcp:HOST:PORT, rigctld:HOST:PORT, flrig:HOST:PORT or a device path such as /dev/ttyUSB0); the Com "
+        "port is used";
+    const Case cases[] = {
+        {"no route", "<absent>", "", "", {}},
+        {"empty route", "", "", "", {}},
+        {"stored route", "rigctld:127.0.0.1:4532", "", "rigctld:127.0.0.1:4532", {}},
+        {"device path", "/dev/ttyUSB0", "", "/dev/ttyUSB0", {}},
+        {"this run's route", "flrig:localhost:12345", "tcp:[::1]:4001", "tcp:[::1]:4001", {}},
+        {"this run's route without a stored one", "<absent>", "tcp:radio:4001", "tcp:radio:4001", {}},
+        {"stored text that is no route", "com3", "", "", {FakeDialogs::information(refusedStored)}},
+    };
+    for (const Case& c : cases) {
+        FormHarness h;
+        h.settings.set("port", "5");
+        if (c.stored != "<absent>") {
+            h.settings.set("radio", c.stored);
+        }
+        if (!c.thisRun.empty()) {
+            h.form.useRadioForThisRun(c.thisRun);
+        }
+
+        h.form.Form_Load();
+
+        EXPECT_EQ(h.dialogs.messages, c.messages) << c.name;
+        EXPECT_EQ(h.comm.openedRoutes,
+                  c.opened.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.opened})
+            << c.name;
+        EXPECT_EQ(h.comm.openedPorts, c.opened.empty() ? std::vector<std::int16_t>{5} : std::vector<std::int16_t>{})
+            << c.name;
+        EXPECT_EQ(h.tickedPorts(), c.opened.empty() ? std::vector<int>{5} : std::vector<int>{}) << c.name;
+        EXPECT_EQ(h.settings.get("radio"), c.stored) << c.name << ": the route is never saved at start-up";
+        EXPECT_EQ(h.settings.get("port"), "5") << c.name;
+        EXPECT_TRUE(h.form.hasKeyFilter()) << c.name;
+    }
+}
+
+TEST(StartUpRoute, RouteWithoutAPortShowsNoPortBoxAndARefusedOneItsReport) {
+    FormHarness h;
+    h.form.useRadioForThisRun("/dev/ttyUSB7");
+    h.comm.invalidRoutes = {"/dev/ttyUSB7"};
+
+    h.form.Form_Load();
+
+    EXPECT_EQ(h.dialogs.messages, Messages{FakeDialogs::information("VB6 runtime error (SetPort(port)): 8002 - Invalid "
+                                                                    "port number: /dev/ttyUSB7 does not exist")});
+    EXPECT_EQ(h.settings.get("port"), "<absent>") << "a refused route forgets no port";
+    EXPECT_EQ(h.settings.get("poll"), "1") << "start-up goes on";
+}
+
 } // namespace
 } // namespace quorvel

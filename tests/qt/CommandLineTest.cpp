@@ -37,6 +37,7 @@ private slots:
         QTest::newRow("stray after help") << QStringList{"--help", "extra"} << A::Refuse << false << "extra";
         QTest::newRow("stray after --") << QStringList{"--", "--trace"} << A::Refuse << false << "--trace";
         QTest::newRow("empty argument") << QStringList{""} << A::Refuse << false << "''";
+        QTest::newRow("radio needs a route") << QStringList{"--radio"} << A::Refuse << false << "radio";
         QTest::newRow("trace takes no value") << QStringList{"--trace=1"} << A::Refuse << false << "trace";
         QTest::newRow("Qt's own options are not ours")
             << QStringList{"-platform", "offscreen"} << A::Refuse << false << "platform";
@@ -53,6 +54,36 @@ private slots:
         QCOMPARE(line.error.isEmpty(), errorNames.isEmpty());
         QVERIFY2(line.error.contains(errorNames), qPrintable(line.error));
         QVERIFY(!line.error.contains('\n'));
+    }
+
+    // A route is checked before anything opens: a bad one is refused naming it and the forms.
+    void readsTheRouteForThisRun_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("radio"); // empty: refused
+        QTest::newRow("raw tcp") << QStringList{"--radio", "tcp:127.0.0.1:4001"} << "tcp:127.0.0.1:4001";
+        QTest::newRow("with =") << QStringList{"--radio=rigctld:localhost:4532"} << "rigctld:localhost:4532";
+        QTest::newRow("with trace") << QStringList{"--trace", "--radio", "/dev/ttyUSB0"} << "/dev/ttyUSB0";
+        QTest::newRow("no port") << QStringList{"--radio", "tcp:host"} << "";
+        QTest::newRow("port out of range") << QStringList{"--radio", "flrig:host:70000"} << "";
+        QTest::newRow("a Com number") << QStringList{"--radio", "com1"} << "";
+        QTest::newRow("empty") << QStringList{"--radio", ""} << "";
+    }
+
+    void readsTheRouteForThisRun() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, radio);
+        const CommandLine line = parseCommandLine(arguments);
+        if (radio.isEmpty()) {
+            QCOMPARE(line.action, CommandLine::Action::Refuse);
+            QVERIFY2(line.error.contains("'" + arguments.last() + "'"), qPrintable(line.error));
+            QVERIFY2(line.error.contains("tcp:HOST:PORT") && line.error.contains("device path"),
+                     qPrintable(line.error));
+            QVERIFY(line.radio.isEmpty());
+        } else {
+            QCOMPARE(line.action, CommandLine::Action::Run);
+            QCOMPARE(line.radio, radio);
+        }
+        QVERIFY(parseCommandLine({"--help", "--radio", "tcp:h:1"}).radio.isEmpty());
     }
 
     void usageNamesTheOptionsTheSettingsAndThePortLinks() {
