@@ -20,10 +20,4 @@ bool QtRegexMatcher::test(const std::string& text) const {
     return match.hasMatch();
 }
 
-void QtRegexMatcher::leaveOutJit() {
-    if (!qEnvironmentVariableIsSet("QT_ENABLE_REGEXP_JIT")) {
-        qputenv("QT_ENABLE_REGEXP_JIT", "0");
-    }
-}
-
 } // namespace quorvel

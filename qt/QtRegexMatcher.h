@@ -17,12 +17,6 @@ public:
     void setPattern(const std::string& pattern) override;
     bool test(const std::string& text) const override;
 
-    // The key filter is one character class, matched as fast without PCRE2's JIT compiler, which
-    // maps a quarter of a MiB more the first time it runs. Qt reads the switch once, from the
-    // environment: call this before the program's first pattern is compiled and before any other
-    // thread runs. A value the user has set is left alone.
-    static void leaveOutJit();
-
 private:
     QRegularExpression m_regex;
     bool m_hasPattern = false;

@@ -7,7 +7,6 @@
 #include "qt/CommandLine.h"
 #include "qt/ExtensionArrowStyle.h"
 #include "qt/QtMainWindow.h"
-#include "qt/QtRegexMatcher.h"
 #include "qt/QtSerialComm.h"
 #include "qt/QtSettingsStore.h"
 
@@ -38,7 +37,6 @@ int runWindow(int argc, char** argv, const CommandLine& line, StopSignals* stopS
     if (line.trace) {
         enableTrace();
     }
-    QtRegexMatcher::leaveOutJit();
     QApplication app(argc, argv);
     // Names for Qt's own paths and the desktop's window grouping. No display name: Qt would add
     // it to every window title.
