@@ -92,7 +92,7 @@ std::string powerReply(const RadioPower& power) {
     return reply;
 }
 
-CatRadio::CatRadio(RadioPower power) : m_power(power) {
+CatRadio::CatRadio(RadioPower power, PowerReplies replies) : m_power(power), m_replies(replies) {
     // A K3 with its 100 W amplifier and tuner, on 20 m in USB with a 2.7 kHz filter. "$" names the
     // sub receiver's copy of a setting.
     const std::pair<const char*, Setting> settings[] = {
@@ -176,7 +176,13 @@ std::string CatRadio::transceiverInformation() const {
 
 std::optional<std::string> CatRadio::answerGet(std::string_view name) const {
     if (name == "PC") {
-        return powerReply(m_power);
+        // Only the extended K2 modes add the range digit; the basic reply is "PC" + nnn + ";".
+        const std::string k2 = value("K2");
+        std::string reply = powerReply(m_power);
+        if (m_replies == PowerReplies::Basic && k2 != "2" && k2 != "3") {
+            reply.erase(reply.size() - 2, 1);
+        }
+        return reply;
     }
     if (name == "IF") {
         return transceiverInformation();

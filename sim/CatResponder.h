@@ -35,9 +35,15 @@ enum class Behaviour {
     Busy,   // answers "?;" to everything, as the radio does while it is busy
 };
 
+// Which power replies a radio gives before any program sets its command mode.
+enum class PowerReplies {
+    Extended, // always "PCnnnr;", as a radio left in the extended K2 mode by an earlier program
+    Basic,    // "PCnnn;" in the basic K2 modes (K20, K21), "PCnnnr;" only in K22 and K23
+};
+
 class CatRadio {
 public:
-    explicit CatRadio(RadioPower power = {});
+    explicit CatRadio(RadioPower power = {}, PowerReplies replies = PowerReplies::Extended);
 
     // One frame, up to and including its ";", as it arrived (line ends already dropped). Nothing
     // for an accepted set command: the radio stays quiet.
@@ -57,6 +63,7 @@ private:
     std::string transceiverInformation() const;
 
     RadioPower m_power;
+    PowerReplies m_replies;
     std::map<std::string, Setting, std::less<>> m_settings;
 };
 

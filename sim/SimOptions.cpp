@@ -57,6 +57,9 @@ std::string simUsage() {
            "  --silent           answer nothing\n"
            "  --silent-after S   stop answering after S seconds\n"
            "  --busy             answer \"?;\" to everything\n"
+           "  --basic            start in the radio's basic command mode (K20): \"PC;\" is\n"
+           "                     answered \"PCnnn;\", without the range digit, until a\n"
+           "                     program sends \"K22;\"\n"
            "  --answer TEXT      answer TEXT to everything, as a noisy line or a faulty radio\n"
            "  --split            send each reply in two writes with a short pause between\n"
            "  --delay MS         wait MS milliseconds before each reply\n"
@@ -95,6 +98,10 @@ ParsedOptions parseSimOptions(const std::vector<std::string>& args) {
         }
         if (name == "--busy") {
             options.busy = true;
+            continue;
+        }
+        if (name == "--basic") {
+            options.powerReplies = PowerReplies::Basic;
             continue;
         }
         if (name == "--split") {

@@ -15,6 +15,7 @@ struct SimOptions {
     RadioPower power;
     bool silent = false;
     bool busy = false;
+    PowerReplies powerReplies = PowerReplies::Extended;
     std::optional<std::string> fixedAnswer; // answered to every frame instead of the radio's reply
     bool split = false;
     std::chrono::milliseconds delay{0};

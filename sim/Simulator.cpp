@@ -27,8 +27,9 @@ int millisecondsUntil(Simulator::Clock::time_point when, Simulator::Clock::time_
 } // namespace
 
 Simulator::Simulator(const SimOptions& options, const std::string& mappingDir)
-    : m_options(options), m_linkPath(mappingDir + "/com" + std::to_string(options.port)), m_radio(options.power),
-      m_silent(options.silent), m_start(Clock::now()), m_pluggedAt(m_start), m_unpluggedAt(m_start) {
+    : m_options(options), m_linkPath(mappingDir + "/com" + std::to_string(options.port)),
+      m_radio(options.power, options.powerReplies), m_silent(options.silent), m_start(Clock::now()),
+      m_pluggedAt(m_start), m_unpluggedAt(m_start) {
     placePort();
 }
 

@@ -120,6 +120,22 @@ TEST(CatResponder, AnswersWhatTheProgramsThatShareTheRadioAsk) {
     EXPECT_EQ(radio.answer("IF;", Behaviour::Normal)->size(), 38U);
 }
 
+TEST(CatResponder, InTheBasicCommandModeThePowerHasNoRangeDigit) {
+    const std::pair<std::string, std::optional<std::string>> session[] = {
+        {"K2;", "K20;"},        {"PC;", "PC050;"},      {"K21;", std::nullopt},    {"PC;", "PC050;"},
+        {"K22;", std::nullopt}, {"PC;", "PC0501;"},     {"PC0250;", std::nullopt}, {"K23;", std::nullopt},
+        {"PC;", "PC0250;"},     {"K20;", std::nullopt}, {"PC;", "PC025;"},
+    };
+    CatRadio radio({50, 1}, PowerReplies::Basic);
+    for (const auto& [frame, reply] : session) {
+        EXPECT_EQ(radio.answer(frame, Behaviour::Normal), reply) << frame;
+    }
+    // A radio started as before keeps the range digit whatever the mode.
+    CatRadio extended;
+    EXPECT_EQ(extended.answer("K20;", Behaviour::Normal), std::nullopt);
+    EXPECT_EQ(extended.answer("PC;", Behaviour::Normal), "PC0501;");
+}
+
 TEST(CatResponder, BusyRadioRefusesEverythingAndKeepsItsState) {
     const RadioPower fifty{50, 1};
     CatRadio radio(fifty);
@@ -166,7 +182,7 @@ TEST(SimOptions, ReadsEveryOption) {
                                                   "2",        "--replug-after",
                                                   "0.25",     "--quit-after",
                                                   "30",       "--answer",
-                                                  "PC12;"});
+                                                  "PC12;",    "--basic"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const SimOptions& o = *parsed.options;
     EXPECT_EQ(o.port, 3);
@@ -179,6 +195,7 @@ TEST(SimOptions, ReadsEveryOption) {
     EXPECT_EQ(o.replugAfter, 250ms);
     EXPECT_EQ(o.quitAfter, 30000ms);
     EXPECT_EQ(o.fixedAnswer, "PC12;");
+    EXPECT_EQ(o.powerReplies, PowerReplies::Basic);
 }
 
 TEST(SimOptions, DefaultsToFiftyWattsOnComOne) {
@@ -189,6 +206,7 @@ TEST(SimOptions, DefaultsToFiftyWattsOnComOne) {
     EXPECT_FALSE(parsed.options->silent || parsed.options->busy || parsed.options->split);
     EXPECT_FALSE(parsed.options->quitAfter);
     EXPECT_FALSE(parsed.options->fixedAnswer);
+    EXPECT_EQ(parsed.options->powerReplies, PowerReplies::Extended);
 }
 
 TEST(SimOptions, TakesPowerInTheUnitsOfItsRange) {
