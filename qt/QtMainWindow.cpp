@@ -13,6 +13,8 @@
 #include "qt/Twips.h"
 #include "qt/WindowPlacement.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -84,6 +86,15 @@ QLabel* makeLabel(const QString& caption, const char* name, const TwipsBox& box,
     return label;
 }
 
+// A plain widget is a pane to a screen reader; a top-level window is a frame, which it announces.
+QAccessibleInterface* windowAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String(QtMainWindow::staticMetaObject.className()) && object != nullptr &&
+        object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    }
+    return nullptr;
+}
+
 QIcon programIcon() {
     return imageIcon({QStringLiteral(":/icons/quorvel-16.png"), QStringLiteral(":/icons/quorvel-32.png"),
                       QStringLiteral(":/icons/quorvel-48.png")},
@@ -94,6 +105,7 @@ QIcon programIcon() {
 
 QtMainWindow::QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clock, QWidget* parent)
     : QWidget(parent), m_dialogs(m_appTitle, this) {
+    QAccessible::installFactory(windowAccessible); // once per program: Qt skips a factory it holds
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -51,6 +51,7 @@ def screen_reader_follows_the_panel_and_a_lost_link(session):
         check(len(nodes) == 1, f"one {role} named {name!r}, found {len(nodes)}: {[n for n in tree if n['name'] == name]}")
         return nodes[0]
 
+    one("Quorvel", "frame")
     slider = one("Transmit power, watts", "slider")
     check(slider.get("value") == 50, f"the slider reads {slider.get('value')}")
     check("power box" in slider["description"], f"the slider says how to set the power by keys: {said(slider)}")

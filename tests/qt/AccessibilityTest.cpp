@@ -183,6 +183,15 @@ private slots:
         QVERIFY(log.take().contains("shpPAEnabled description"));
     }
 
+    // A top-level window is a frame to a screen reader, named by its title.
+    void windowIsAFrameNamedQuorvel() {
+        WindowFixture f;
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&f.window);
+        QVERIFY(window != nullptr);
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), QString("Quorvel"));
+    }
+
     void menuBarTellsItsAccessKeys() {
         WindowFixture f;
         const QString description =
