@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(plain[0].detail, QString());
     }
 
-    // The About box: its own title, no icon, the two lines on two lines.
+    // The About box: its own title, no icon, each line of its text on a line of its own.
     void aboutBox() {
         WindowFixture f;
         f.load();
@@ -162,9 +162,10 @@ private slots:
         QCOMPARE(shown[0].title, QString("Quorvel"));
         QCOMPARE(shown[0].icon, QMessageBox::NoIcon);
         const QStringList lines = shown[0].text.split('\n');
-        QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines[0], QString("       Quorvel 1.0.2 by Orlend"));
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QString("Quorvel 1.0.2 by Orlend"));
         QVERIFY(lines[1].contains("2042"));
+        QVERIFY(lines[2].contains("GNU General Public License"));
         QVERIFY(!shown[0].text.contains('\r'));
     }
 
