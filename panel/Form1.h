@@ -10,6 +10,7 @@
 #include "panel/MenuItem.h"
 #include "panel/PushButton.h"
 #include "panel/RegexMatcher.h"
+#include "panel/SharingDoors.h"
 #include "panel/Slider.h"
 #include "panel/TextBox.h"
 #include "panel/Timer.h"
@@ -44,7 +45,13 @@ struct Form1Controls {
     MenuItem& mnuPoll;
     // Makes the key filter at start-up.
     std::function<std::unique_ptr<RegexMatcher>()> newRegexMatcher;
+    // The doors for other programs and the box that sets them; none where sharing is not built in.
+    SharingDoors* sharing = nullptr;
+    SharingDialog* sharingDialog = nullptr;
 };
+
+// How many programs share the radio, in words for the link lamp; empty while both doors are closed.
+std::string sharingWords(bool open, std::size_t programs);
 
 // The program's one window: its state, its controls and one method per event it handles. Every
 // handler but mnuHelpAbout_Click catches its own failures and shows them in its error report;
@@ -95,6 +102,10 @@ public:
     void mnuPoll_Click();
     void mnuInterval_Click();
     void mnuHelpAbout_Click();
+    void mnuSharing_Click();
+    // Sharing: the doors as stored, opened once the window has loaded; the programs connected.
+    void sharing_Load();
+    void sharing_Changed(std::size_t programs);
 
     // The window's two procedures.
     std::string parsecat(const std::string& catstring);
@@ -135,6 +146,8 @@ private:
     void resumePolling();
     // Shows the power a framed reply reports, if it is a power reply as the radio sends it.
     void showPowerReply(const std::string& reply);
+    // Opens the doors as chosen; a sharing address that is no address opens no network door.
+    void openDoors(const SharingChoice& doors);
 
     Form1Controls m_c;
 
@@ -147,6 +160,7 @@ private:
     std::string pollresult;
     std::string parsedresult;
     std::unique_ptr<RegexMatcher> keyFilter;
+    bool m_sharing = false; // a door is open, or was asked to be
     ReplyReader m_replyReader;
 };
 

@@ -45,13 +45,21 @@ void QtLamp::setFillColor(Color color) {
     update();
 }
 
+void QtLamp::setNote(const std::string& words) {
+    m_note = QString::fromStdString(words);
+    sayState();
+}
+
 void QtLamp::forgetState() {
     m_set = false;
     sayState();
 }
 
 void QtLamp::sayState() {
-    const QString words = QString::fromStdString(lampStateWords(m_role, m_set ? std::optional(m_fill) : std::nullopt));
+    QString words = QString::fromStdString(lampStateWords(m_role, m_set ? std::optional(m_fill) : std::nullopt));
+    if (!m_note.isEmpty()) {
+        words += QStringLiteral(". ") + m_note;
+    }
     if (words == accessibleDescription()) {
         return;
     }

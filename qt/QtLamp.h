@@ -18,6 +18,7 @@ public:
     explicit QtLamp(LampRole role, QWidget* parent = nullptr);
 
     void setFillColor(Color color) override;
+    void setNote(const std::string& words) override;
     Color fillColor() const { return m_fill; }
     // The colour the lamp is painted with now; a system colour follows the current palette.
     QColor shownColor() const;
@@ -36,6 +37,7 @@ private:
     LampRole m_role;
     Color m_fill = kButtonFace;
     bool m_set = false; // a handler has set the fill since creation or the last forgetState()
+    QString m_note;
 };
 
 } // namespace quorvel

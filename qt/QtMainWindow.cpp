@@ -103,8 +103,9 @@ QIcon programIcon() {
 
 } // namespace
 
-QtMainWindow::QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clock, QWidget* parent)
-    : QWidget(parent), m_dialogs(m_appTitle, this) {
+QtMainWindow::QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clock, SharingDoors* sharing,
+                           QWidget* parent)
+    : QWidget(parent), m_dialogs(m_appTitle, this), m_sharingDialog(this) {
     QAccessible::installFactory(windowAccessible); // once per program: Qt skips a factory it holds
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -127,10 +128,26 @@ QtMainWindow::QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clo
     for (std::size_t i = 0; i < comItems.size(); ++i) {
         comItems.at(i) = m_mnuCom.at(i);
     }
-    m_form = std::make_unique<Form1>(Form1Controls{*this, m_appTitle, m_dialogs, settings, clock, comm, *m_tmrPoll,
-                                                   *m_tmrK3Con, *m_sldTxPwr, *m_txtTxPwr, *m_shpPAEnabled, *m_shpK3Con,
-                                                   *m_cmdPoll, *m_cmdExit, comItems, *m_mnuPoll,
-                                                   [] { return std::make_unique<QtRegexMatcher>(); }});
+    Form1Controls controls{*this,
+                           m_appTitle,
+                           m_dialogs,
+                           settings,
+                           clock,
+                           comm,
+                           *m_tmrPoll,
+                           *m_tmrK3Con,
+                           *m_sldTxPwr,
+                           *m_txtTxPwr,
+                           *m_shpPAEnabled,
+                           *m_shpK3Con,
+                           *m_cmdPoll,
+                           *m_cmdExit,
+                           comItems,
+                           *m_mnuPoll,
+                           [] { return std::make_unique<QtRegexMatcher>(); }};
+    controls.sharing = sharing;
+    controls.sharingDialog = &m_sharingDialog;
+    m_form = std::make_unique<Form1>(controls);
     connectEvents();
 
     // The client area keeps its size; the menu bar sits above it and may not widen the window
@@ -164,6 +181,8 @@ void QtMainWindow::buildMenus() {
     settingsMenu->addAction(m_mnuPoll);
     m_mnuInterval = settingsMenu->addAction(QStringLiteral("Polling Interval"));
     m_mnuInterval->setObjectName(QStringLiteral("mnuInterval"));
+    m_mnuSharing = settingsMenu->addAction(QStringLiteral("Sharing…"));
+    m_mnuSharing->setObjectName(QStringLiteral("mnuSharing"));
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -248,6 +267,7 @@ void QtMainWindow::connectEvents() {
     forwardUserEvent(m_mnuPoll, &QtMenuItem::clicked, &Form1::mnuPoll_Click);
     forwardUserEvent(m_mnuInterval, &QAction::triggered, &Form1::mnuInterval_Click);
     forwardUserEvent(m_mnuHelpAbout, &QAction::triggered, &Form1::mnuHelpAbout_Click);
+    forwardUserEvent(m_mnuSharing, &QAction::triggered, &Form1::mnuSharing_Click);
     for (std::size_t i = 0; i < m_mnuCom.size(); ++i) {
         const int port = static_cast<int>(i + 1);
         connect(m_mnuCom.at(i), &QtMenuItem::clicked, this,
@@ -270,7 +290,12 @@ void QtMainWindow::load() {
     m_gate.user([this] {
         m_form->Form_Load();
         m_shpPAEnabled->forgetState();
+        m_form->sharing_Load();
     });
+}
+
+void QtMainWindow::deliverSharingCount(int programs) {
+    m_gate.user([this, programs] { m_form->sharing_Changed(static_cast<std::size_t>(programs)); });
 }
 
 void QtMainWindow::deliverOnComm() {

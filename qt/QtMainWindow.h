@@ -5,6 +5,7 @@
 #include "qt/EventGate.h"
 #include "qt/QtApplicationTitle.h"
 #include "qt/QtDialogs.h"
+#include "qt/QtSharingDialog.h"
 #include "qt/QtTimer.h"
 
 #include <QWidget>
@@ -33,7 +34,9 @@ class QtTextBox;
 class QtMainWindow : public QWidget, public Window {
     Q_OBJECT
 public:
-    QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clock, QWidget* parent = nullptr);
+    // Without sharing doors, the Sharing box changes nothing.
+    QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clock, SharingDoors* sharing = nullptr,
+                 QWidget* parent = nullptr);
     ~QtMainWindow() override;
 
     QtMainWindow(const QtMainWindow&) = delete;
@@ -50,11 +53,14 @@ public:
     void load();
     // The serial component's receive event.
     void deliverOnComm();
+    // The number of programs sharing the radio has changed.
+    void deliverSharingCount(int programs);
 
     QMenuBar* menuBar() const { return m_menuBar; }
     Form1& form() { return *m_form; }
     EventGate& gate() { return m_gate; }
     QtDialogs& dialogs() { return m_dialogs; }
+    QtSharingDialog& sharingDialog() { return m_sharingDialog; }
     const QtApplicationTitle& appTitle() const { return m_appTitle; }
 
 signals:
@@ -76,6 +82,7 @@ private:
     QWidget* m_client = nullptr;
     QtApplicationTitle m_appTitle;
     QtDialogs m_dialogs;
+    QtSharingDialog m_sharingDialog;
     EventGate m_gate;
 
     QtTimer* m_tmrPoll = nullptr;
@@ -90,6 +97,7 @@ private:
     QtMenuItem* m_mnuPoll = nullptr;
     QAction* m_mnuInterval = nullptr;
     QAction* m_mnuHelpAbout = nullptr;
+    QAction* m_mnuSharing = nullptr;
 
     std::unique_ptr<Form1> m_form;
 };

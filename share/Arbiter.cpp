@@ -27,6 +27,16 @@ std::string modeFrame(std::size_t mode, char value) {
 
 Arbiter::Arbiter(Time now) {
     m_clients.emplace(kPanel, Client{});
+    radioChanged(now);
+}
+
+void Arbiter::radioChanged(Time now) {
+    if (m_line && !m_line->prefix.empty()) {
+        logFor(m_line->owner, "no reply to its " + m_line->prefix + " query: the radio changed");
+    }
+    m_line.reset();
+    m_reader.clear();
+    m_radioModes = {};
     // Auto-info first, so nothing unasked crosses the exchanges that follow; then the radio's
     // command modes, the forms every program that chooses none is answered in.
     m_hubFrames = {"AI0;", "K2;", "K3;"};

@@ -84,6 +84,10 @@ public:
 
     Output take();
 
+    // Another radio, or the same one reached afresh: what the hub knew of it is forgotten, and an
+    // exchange on the line ends unanswered.
+    void radioChanged(Time now);
+
     // What puts the radio back into the modes it was found in, for when sharing ends.
     std::string farewell() const;
 

@@ -1,6 +1,7 @@
 // The hub that shares the radio: which frames pass, who gets each reply, and when the line is
 // free again, on a clock moved by hand.
 #include "share/Arbiter.h"
+#include "share/ShareAddress.h"
 
 #include <gtest/gtest.h>
 
@@ -404,6 +405,47 @@ TEST_F(ArbiterTest, ProgramsWaitForTheStartUpExchanges) {
     EXPECT_EQ(got[a], "");
     answer("FA1;");
     EXPECT_EQ(got[a], "FA1;?;") << "K2 never answered: the program hears what the radio would say";
+}
+
+TEST_F(ArbiterTest, AnotherRadioIsReadAfreshAndAQueryOnTheOldOneEndsUnanswered) {
+    startUp("K22;", "K31;");
+    const ClientId a = connect();
+    from(a, "FA;");
+    EXPECT_EQ(sent(), "FA;");
+    hub.radioChanged(now);
+    EXPECT_EQ(sent(), "AI0;");
+    after(Arbiter::kSetHold);
+    EXPECT_EQ(sent(), "K2;");
+    answer("K20;");
+    EXPECT_EQ(sent(), "K3;");
+    answer("FA00007074000;");
+    EXPECT_EQ(got[a], "") << "the old radio's reply is nobody's";
+    answer("K30;");
+    EXPECT_EQ(hub.farewell(), "");
+}
+
+TEST(ShareAddress, TakesANumericAddressAndAPort) {
+    const std::pair<const char*, std::optional<ShareAddress>> cases[] = {
+        {"127.0.0.1:7373", ShareAddress{"127.0.0.1", 7373}},
+        {"0.0.0.0:1", ShareAddress{"0.0.0.0", 1}},
+        {"192.168.1.20:65535", ShareAddress{"192.168.1.20", 65535}},
+        {"[::1]:7373", ShareAddress{"::1", 7373}},
+        {"[fe80::1]:4000", ShareAddress{"fe80::1", 4000}},
+        {"::1:7373", std::nullopt},
+        {"127.0.0.1", std::nullopt},
+        {"127.0.0.1:", std::nullopt},
+        {":7373", std::nullopt},
+        {"127.0.0.1:0", std::nullopt},
+        {"127.0.0.1:65536", std::nullopt},
+        {"127.0.0.1:73x", std::nullopt},
+        {"127.0.0.1:-1", std::nullopt},
+        {"localhost:7373", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [text, address] : cases) {
+        EXPECT_EQ(parseShareAddress(text), address) << text;
+    }
+    EXPECT_TRUE(parseShareAddress(kDefaultShareAddress).has_value());
 }
 
 } // namespace

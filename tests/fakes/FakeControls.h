@@ -30,7 +30,9 @@ public:
         this->color = color;
         history.push_back(color);
     }
+    void setNote(const std::string& words) override { note = words; }
     Color color = kButtonFace;
+    std::string note;
     std::vector<Color> history;
     bool fails = false; // lets a test reach the error report of a handler that only sets a colour
 };

@@ -7,6 +7,7 @@
 #include "tests/fakes/FakeDialogs.h"
 #include "tests/fakes/FakeSerialComm.h"
 #include "tests/fakes/FakeSettingsStore.h"
+#include "tests/fakes/FakeSharing.h"
 
 #include <array>
 #include <initializer_list>
@@ -34,6 +35,7 @@ struct FormHarness {
     FakePushButton cmdExit;
     std::array<FakeMenuItem, 16> mnuCom;
     FakeMenuItem mnuPoll;
+    FakeSharing sharing;
     Form1 form{controls()};
 
     FormHarness() {
@@ -92,8 +94,11 @@ private:
             items.at(i) = &mnuCom.at(i);
         }
         const auto matcher = [] { return std::make_unique<StdRegexMatcher>(); };
-        return Form1Controls{window,   app,          dialogs,  settings, clock,   comm,  tmrPoll, tmrK3Con, slider,
-                             txtTxPwr, shpPAEnabled, shpK3Con, cmdPoll,  cmdExit, items, mnuPoll, matcher};
+        Form1Controls controls{window,   app,          dialogs,  settings, clock,   comm,  tmrPoll, tmrK3Con, slider,
+                               txtTxPwr, shpPAEnabled, shpK3Con, cmdPoll,  cmdExit, items, mnuPoll, matcher};
+        controls.sharing = &sharing;
+        controls.sharingDialog = &sharing;
+        return controls;
     }
 };
 

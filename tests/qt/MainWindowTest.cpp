@@ -204,6 +204,7 @@ private slots:
         }
         expected << "Settings>Polling Enabled"
                  << "Settings>Polling Interval"
+                 << "Settings>Sharing…"
                  << "Help>About";
         QCOMPARE(items, expected);
         QCOMPARE(f.find<QAction>("mnuCom16")->text(), QString("Com16"));
