@@ -152,6 +152,9 @@ std::unique_ptr<ByteLink, QtSerialComm::LaterDeleter> QtSerialComm::newLink() {
     } else {
         link = m_linkFactory(*parseRadioRoute(m_route), m_line);
     }
+    if (m_linkDecorator) {
+        link = m_linkDecorator(std::move(link));
+    }
     std::unique_ptr<ByteLink, LaterDeleter> kept(link.release());
     kept->setParent(this);
     connect(kept.get(), &ByteLink::readyRead, this, &QtSerialComm::onReadyRead);

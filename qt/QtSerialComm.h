@@ -53,6 +53,9 @@ public:
 
     // Makes the link for a route; the default is makeRouteLink. For links that wrap another.
     void setLinkFactory(LinkFactory factory) { m_linkFactory = std::move(factory); }
+    // Puts a link in front of every link made, the serial device's too.
+    using LinkDecorator = std::function<std::unique_ptr<ByteLink>(std::unique_ptr<ByteLink>)>;
+    void setLinkDecorator(LinkDecorator decorator) { m_linkDecorator = std::move(decorator); }
 
     // How often a vanished device is looked for; it is reopened well within 2 s of its return.
     static constexpr auto kReturnWatchInterval = SerialDeviceLink::kReturnWatchInterval;
@@ -82,6 +85,7 @@ private:
 
     PortSearchDirs m_dirs;
     LinkFactory m_linkFactory;
+    LinkDecorator m_linkDecorator;
     // Kept from the open until the port is closed, also while its device or server is away.
     std::unique_ptr<ByteLink, LaterDeleter> m_link;
     std::int16_t m_commPort = 1;

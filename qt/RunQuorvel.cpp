@@ -9,6 +9,8 @@
 #include "qt/QtMainWindow.h"
 #include "qt/QtSerialComm.h"
 #include "qt/QtSettingsStore.h"
+#include "qt/ShareHub.h"
+#include "qt/SharingLink.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -58,10 +60,16 @@ int runWindow(int argc, char** argv, const CommandLine& line, StopSignals* stopS
         });
     }
 
+    // Before the serial component: its links report to the hub until they are gone.
+    ShareHub hub;
     QtSerialComm comm(QtSerialComm::defaultSearchDirs());
+    comm.setLinkDecorator([&hub](std::unique_ptr<ByteLink> link) -> std::unique_ptr<ByteLink> {
+        return std::make_unique<SharingLink>(std::move(link), hub);
+    });
     QtSettingsStore settings(QtSettingsStore::defaultConfigFolder());
     SystemClock clock;
-    QtMainWindow window(comm, settings, clock);
+    QtMainWindow window(comm, settings, clock, &hub);
+    QObject::connect(&hub, &ShareHub::programsChanged, &window, &QtMainWindow::deliverSharingCount);
     QApplication::setWindowIcon(window.windowIcon());
 
     QObject::connect(&comm, &QtSerialComm::onComm, &window, &QtMainWindow::deliverOnComm);

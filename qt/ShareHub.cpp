@@ -222,11 +222,22 @@ void ShareHub::fromClient(Arbiter::ClientId client, QByteArrayView bytes) {
     }
 }
 
-void ShareHub::attachRadio(RadioWriter writer) {
+void ShareHub::attachRadio(const QObject* owner, RadioWriter writer) {
+    if (owner == m_radioOwner && m_radio) {
+        return;
+    }
+    m_radioOwner = owner;
     m_radio = std::move(writer);
     if (m_arbiter) {
         m_arbiter->radioChanged(now());
         flush();
+    }
+}
+
+void ShareHub::detachRadio(const QObject* owner) {
+    if (owner == m_radioOwner) {
+        m_radioOwner = nullptr;
+        m_radio = nullptr;
     }
 }
 

@@ -46,8 +46,10 @@ public:
     QString ptyPath() const;
 
     using RadioWriter = std::function<void(QByteArrayView)>;
-    // The radio is reached afresh through this writer (null: not reached at all).
-    void attachRadio(RadioWriter writer);
+    // The radio is reached afresh through this owner's writer; the hub then reads its modes again.
+    void attachRadio(const QObject* owner, RadioWriter writer);
+    // The owner's writer is no longer usable; a later owner's is kept.
+    void detachRadio(const QObject* owner);
     void fromRadio(QByteArrayView bytes);
     void fromPanel(QByteArrayView bytes);
 
@@ -75,6 +77,7 @@ private:
     std::optional<Arbiter::ClientId> m_ptyClient;
     std::map<Arbiter::ClientId, ClientSink> m_sinks;
     RadioWriter m_radio;
+    const QObject* m_radioOwner = nullptr;
 };
 
 } // namespace quorvel

@@ -35,7 +35,7 @@ struct TableRadio {
         {"K2;", "K20;"}, {"K3;", "K30;"}, {"FA;", "FA00007074000;"}, {"PC;", "PC0501;"}, {"ID;", "ID017;"}};
 
     explicit TableRadio(ShareHub& h) : hub(h) {
-        hub.attachRadio([this](QByteArrayView bytes) {
+        hub.attachRadio(&hub, [this](QByteArrayView bytes) {
             heard += bytes.toByteArray();
             for (const QByteArray& frame : bytes.toByteArray().split(';')) {
                 const auto reply = replies.find(frame + ';');
