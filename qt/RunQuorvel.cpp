@@ -6,6 +6,7 @@
 #include "panel/Form1.h"
 #include "qt/CommandLine.h"
 #include "qt/ExtensionArrowStyle.h"
+#include "qt/PlatformStart.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtSerialComm.h"
 #include "qt/QtSettingsStore.h"
@@ -39,7 +40,9 @@ int runWindow(int argc, char** argv, const CommandLine& line, StopSignals* stopS
     if (line.trace) {
         enableTrace();
     }
+    PlatformStart platformStart(qEnvironmentVariable("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    platformStart.started();
     // Names for Qt's own paths and the desktop's window grouping. No display name: Qt would add
     // it to every window title.
     QCoreApplication::setOrganizationName(QStringLiteral("Orlend"));

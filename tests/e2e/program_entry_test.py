@@ -66,12 +66,15 @@ def no_display_is_one_line_and_status_1(session):
         "nothing set": base,
         "X told, none set": dict(base, QT_QPA_PLATFORM="xcb"),
         "X display nobody serves": dict(base, DISPLAY=":65123"),
+        # Qt has no such platform plugin: it would abort with a hint to reinstall the program.
+        "unknown platform": dict(base, QT_QPA_PLATFORM="bogus"),
     }
     for name, env in cases.items():
         result = run_program(session, session.quorvel_path, env=env)
         lines = result.stderr.splitlines()
         check(result.returncode == 1, f"{name}: status {result.returncode}, expected 1; {result.stderr!r}")
         check(len(lines) == 1 and lines[0].startswith("quorvel: no display"), f"{name}: {result.stderr!r}")
+        check(env.get("QT_QPA_PLATFORM") != "bogus" or '"bogus"' in lines[0], f"{name}: not named: {result.stderr!r}")
     check(not os.path.exists(session.settings_file), "a run without a display wrote a settings file")
 
 

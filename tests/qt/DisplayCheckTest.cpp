@@ -1,15 +1,19 @@
 // The display check before the window: which environments have a display Qt can use, and the
-// real connection probes on real sockets.
+// real connection probes on real sockets; and the messages Qt gives while its platform starts.
 
 #include "qt/DisplayCheck.h"
+#include "qt/PlatformStart.h"
 #include "tests/qt/QtTestMain.h"
 
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include <utility>
 
 using namespace quorvel;
 
@@ -33,6 +37,32 @@ public:
 private:
     int m_fd;
     bool m_listening = false;
+};
+
+// Every message that reaches the usual handler while it lives, as "<category>: <text>".
+class MessageLog {
+public:
+    MessageLog() {
+        s_current = this;
+        m_previous = qInstallMessageHandler(&MessageLog::record);
+    }
+    ~MessageLog() {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
+    MessageLog(const MessageLog&) = delete;
+    MessageLog& operator=(const MessageLog&) = delete;
+
+    QStringList take() { return std::exchange(m_messages, {}); }
+
+private:
+    static void record(QtMsgType /*type*/, const QMessageLogContext& context, const QString& message) {
+        s_current->m_messages << QString::fromLatin1(context.category) + ": " + message;
+    }
+
+    static inline MessageLog* s_current = nullptr;
+    QtMessageHandler m_previous = nullptr;
+    QStringList m_messages;
 };
 
 } // namespace
@@ -158,6 +188,38 @@ private slots:
         }
         QVERIFY(!probes.wayland(path)); // the file stays, nobody listens
         QVERIFY(!probes.wayland("/tmp/" + std::string(200, 'w')));
+    }
+
+    // While the platform starts, the plugin loader's warnings wait: a platform that fails ends the
+    // program in one line of its own, and one that starts after all has them passed on, in order.
+    // Everything else goes on at once, and after the start the usual way again.
+    void platformStartHoldsThePluginWarningsTillItHasStarted() {
+        const QLoggingCategory plugins("qt.qpa.plugin");
+        const QLoggingCategory other("qt.other");
+        MessageLog log;
+        {
+            PlatformStart start(QStringLiteral("wayland;xcb"));
+            qCWarning(plugins) << "Could not find the Qt platform plugin \"wayland\"";
+            qCWarning(other) << "on its way";
+            qCInfo(plugins) << "loaded xcb";
+            QCOMPARE(log.take(), QStringList{"qt.other: on its way"});
+
+            start.started();
+            QCOMPARE(log.take(), (QStringList{"qt.qpa.plugin: Could not find the Qt platform plugin \"wayland\"",
+                                              "qt.qpa.plugin: loaded xcb"}));
+            qCWarning(plugins) << "later";
+            QCOMPARE(log.take(), QStringList{"qt.qpa.plugin: later"});
+        }
+        qCWarning(plugins) << "after";
+        QCOMPARE(log.take(), QStringList{"qt.qpa.plugin: after"});
+
+        // A watch that ends without being told passes its warnings on as it goes.
+        {
+            PlatformStart start(QString{});
+            qCWarning(plugins) << "held";
+            QCOMPARE(log.take(), QStringList{});
+        }
+        QCOMPARE(log.take(), QStringList{"qt.qpa.plugin: held"});
     }
 
     // The end-to-end tests start the program on a real X server; here, where none listens.
