@@ -190,6 +190,20 @@ def starts_without_image_format_plugins(session):
     check(not loaded, f"image-format plugins loaded at start: {sorted(loaded)}")
 
 
+def window_class_matches_the_desktop_entry(session):
+    # A dock matches a window to its launcher by the class part of WM_CLASS (Qt takes it from the
+    # application name), so the desktop entry names the same.
+    entry = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "quorvel.desktop.in")
+    with open(entry, encoding="utf-8") as f:
+        named = [line.split("=", 1)[1].strip() for line in f if line.startswith("StartupWMClass=")]
+    check(len(named) == 1, f"the desktop entry names one StartupWMClass: {named}")
+    session.start_panel(port=3)
+    shown = session.x("xprop", "-id", session.main_window[0], "WM_CLASS")
+    found = re.fullmatch(r'WM_CLASS\(STRING\) = "([^"]*)", "([^"]*)"\n', shown)
+    check(found is not None, f"the window has a WM_CLASS: {shown!r}")
+    check(found.group(2) == named[0], f"WM_CLASS {found.groups()} against StartupWMClass={named[0]}")
+
+
 if __name__ == "__main__":
     without_display = run("program_entry", [command_line_answers_before_any_window, no_display_is_one_line_and_status_1],
                           with_display=False)
@@ -197,5 +211,6 @@ if __name__ == "__main__":
                                           ignored_stop_signals_stay_ignored,
                                           two_stop_signals_at_once_end_cleanly,
                                           trace_shows_each_exchange_with_its_time,
-                                          starts_without_image_format_plugins])
+                                          starts_without_image_format_plugins,
+                                          window_class_matches_the_desktop_entry])
     sys.exit(without_display or with_display)
