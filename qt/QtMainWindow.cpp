@@ -25,6 +25,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 #include <utility>
@@ -150,10 +151,11 @@ QtMainWindow::QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clo
     m_form = std::make_unique<Form1>(controls);
     connectEvents();
 
-    // The client area keeps its size; the menu bar sits above it and may not widen the window
-    // (items that do not fit fold into the bar's extension button).
+    // The client area keeps its size and place; the window is as wide as the menu bar needs, if a
+    // large desktop font makes it wider, so that no title hides behind the bar's extension button.
     const QSize client = m_client->size();
-    setFixedSize(client.width(), menuBar()->heightForWidth(client.width()) + client.height());
+    const int width = std::max(client.width(), menuBar()->sizeHint().width());
+    setFixedSize(width, menuBar()->heightForWidth(width) + client.height());
 }
 
 QtMainWindow::~QtMainWindow() {

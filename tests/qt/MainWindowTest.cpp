@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -75,14 +76,43 @@ private slots:
         QCOMPARE(control->geometry(), expected);
     }
 
-    // The client area keeps its size under the menu bar, and the menu bar does not widen the window.
-    void windowIsTheClientAreaPlusTheMenuBar() {
+    // The client area keeps its size and place under the menu bar; the window is as wide as the
+    // wider of the two, so every menu title shows on the bar, whatever the desktop font's size.
+    void windowFitsTheClientAreaAndEveryMenuTitle_data() {
+        QTest::addColumn<double>("points"); // 0: the desktop's own font
+        QTest::newRow("desktop font") << 0.0;
+        QTest::newRow("11 points") << 11.0;
+        QTest::newRow("14 points") << 14.0;
+        QTest::newRow("20 points") << 20.0;
+    }
+
+    void windowFitsTheClientAreaAndEveryMenuTitle() {
+        QFETCH(double, points);
+        const QFont desktopFont = QApplication::font();
+        const auto restore = qScopeGuard([&] { QApplication::setFont(desktopFont); });
+        if (points > 0) {
+            QFont font = desktopFont;
+            font.setPointSizeF(points);
+            QApplication::setFont(font);
+        }
+
         WindowFixture f;
         QVERIFY(f.showActive());
         const QWidget* client = f.find<QWidget>("client");
-        QCOMPARE(client->pos(), QPoint(0, f.window.menuBar()->height()));
-        QCOMPARE(f.window.size(), QSize(client->width(), f.window.menuBar()->height() + client->height()));
+        const QMenuBar* bar = f.window.menuBar();
+        QCOMPARE(client->pos(), QPoint(0, bar->height()));
+        QCOMPARE(client->size(), QSize(pixels(2775, client->logicalDpiX()), pixels(2595, client->logicalDpiY())));
+        QCOMPARE(f.window.height(), bar->height() + client->height());
+        QCOMPARE(f.window.width(), std::max(client->width(), bar->sizeHint().width()));
         QCOMPARE(f.window.minimumSize(), f.window.maximumSize());
+
+        const auto* extension = bar->findChild<QWidget*>("qt_menubar_ext_button");
+        QVERIFY(extension != nullptr);
+        QVERIFY2(!extension->isVisible(), "a menu title went behind the bar's extension button");
+        for (QAction* menu : bar->actions()) {
+            const QRect title = bar->actionGeometry(menu);
+            QVERIFY2(!title.isEmpty() && bar->rect().contains(title), qPrintable(menu->text()));
+        }
     }
 
     void captionIsTheProductNameOnly() {
