@@ -17,6 +17,7 @@ namespace quorvel {
 namespace {
 
 constexpr const char* kClientProperty = "shareClient";
+constexpr qint64 kMaxUnread = 64 * 1024;
 
 Arbiter::Time now() {
     return std::chrono::steady_clock::now();
@@ -113,9 +114,16 @@ void ShareHub::openNetworkDoor(const QString& address) {
             const QPointer<QTcpSocket> guarded(socket);
             const std::optional<Arbiter::ClientId> id = admit(
                 [guarded](const QByteArray& bytes) {
-                    if (guarded) {
-                        guarded->write(bytes);
+                    if (!guarded) {
+                        return;
                     }
+                    // A program that asks and never reads would have its replies kept here without
+                    // end; it is disconnected instead, once this delivery is over.
+                    if (guarded->bytesToWrite() > kMaxUnread) {
+                        QMetaObject::invokeMethod(guarded, &QTcpSocket::abort, Qt::QueuedConnection);
+                        return;
+                    }
+                    guarded->write(bytes);
                 },
                 who);
             if (!id) {
