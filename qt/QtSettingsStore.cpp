@@ -321,19 +321,62 @@ QString temporaryFor(const QString& filePath) {
     return targetOf(filePath) + QStringLiteral(".saving");
 }
 
+// A file the user took the write permission from is left alone. A save by rename would replace
+// it all the same, since only the folder's permission counts for that. The permission bits
+// decide, not only the system's answer, which lets root write anything.
+bool isReadOnly(const QString& target) {
+    const QFileInfo info(target);
+    return info.exists() && info.isFile() && (!info.permissions().testFlag(QFile::WriteOwner) || !info.isWritable());
+}
+
+// For a file that a new one in its place would not be the same as: one with other names (hard
+// links), which would keep the old contents, or one whose owner or group a new file could not
+// be given. Not safe from a crash half-way as the rename is, so taken only then.
+void writeInPlace(const QString& filePath, const QString& target, const QByteArray& bytes) {
+    QFile::remove(temporaryFor(filePath));
+    QFile out(target);
+    // Truncated after the write, not before: a write that fails leaves the old text, or most of it.
+    const bool written = out.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) && out.write(bytes) == bytes.size() &&
+                         out.resize(bytes.size()) && flushToDisk(out);
+    if (!written) {
+        failAccess(QStringLiteral("cannot save to"), filePath);
+    }
+}
+
 // The file written beside the old one and renamed over it, so a failure never leaves half a file.
-// The temporary file has one fixed name rather than QSaveFile's random one: a save killed
-// half-way leaves it behind, and the next save, under the same lock, takes it over instead of
-// leaving one more to pile up.
+// The new file gets the old one's owner, group and mode. The temporary file has one fixed name
+// rather than QSaveFile's random one: a save killed half-way leaves it behind, and the next save,
+// under the same lock, takes it over instead of leaving one more to pile up.
 void replaceContents(const QString& filePath, const QByteArray& bytes) {
-    const QFileInfo info(filePath);
     const QString target = targetOf(filePath);
     const QString temporary = temporaryFor(filePath);
+#ifdef Q_OS_WIN
+    const QFileInfo info(target);
     QFile::remove(temporary);
     QFile out(temporary);
     const bool written = out.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
                          (!info.exists() || out.setPermissions(info.permissions())) &&
                          out.write(bytes) == bytes.size() && flushToDisk(out);
+#else
+    struct stat info {};
+    const bool exists = ::stat(QFile::encodeName(target).constData(), &info) == 0;
+    if (exists && info.st_nlink > 1) {
+        writeInPlace(filePath, target, bytes);
+        return;
+    }
+    QFile::remove(temporary);
+    QFile out(temporary);
+    bool written = out.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    if (written && exists) {
+        if (::fchown(out.handle(), info.st_uid, info.st_gid) != 0) {
+            out.close();
+            writeInPlace(filePath, target, bytes);
+            return;
+        }
+        written = ::fchmod(out.handle(), info.st_mode & 0777) == 0;
+    }
+    written = written && out.write(bytes) == bytes.size() && flushToDisk(out);
+#endif
     out.close();
     std::error_code renameError;
     if (written) {
@@ -409,6 +452,13 @@ void QtSettingsStore::saveSetting(const std::string& appName, const std::string&
     // every start wait on the disk. A temporary file left by a killed save still gets cleaned up.
     if (holds(current(filePath), sectionName, keyName, text) && !QFileInfo::exists(temporaryFor(filePath))) {
         return;
+    }
+    if (isReadOnly(targetOf(filePath))) {
+        throw RunTimeError(err::kFileAccess,
+                           QStringLiteral("Path/File access error: %1 is read-only, so nothing is saved to it; allow "
+                                          "writing to it to keep settings")
+                               .arg(QDir::toNativeSeparators(filePath))
+                               .toStdString());
     }
     if (!QDir().mkpath(QFileInfo(filePath).absolutePath())) {
         failAccess(QStringLiteral("cannot create the folder of"), filePath);

@@ -55,16 +55,18 @@ struct Kept {
 // back as written (blanks around it trimmed), commas and a leading "@" included. A save changes
 // only its own line and leaves every other byte of the file as it was (comments, line ends, bytes
 // that are not UTF-8); a save of the value the file already holds writes nothing. A save is on
-// the disk before the call returns.
+// the disk before the call returns. The file keeps its owner, group and mode, and a file with
+// other names (hard links) stays one file under all of them.
 //
 // The file is read once and kept; it is read again only when it changed on the disk (another
 // instance saved, or the user edited it).
 //
 // Failures are RunTimeError 75 "Path/File access error" naming the file: a save that does not
-// reach the disk, a get from a file that exists but cannot be read, and any use of a file larger
-// than kMaxFileSize, which is neither read nor written. A missing file or key is no error: the get
-// returns its default. A name the file cannot hold (empty, with "/", "=", "[", "]", blanks at
-// either end, a key that starts as a comment does) is error 5.
+// reach the disk, a save that would change a read-only file (one without its owner's write
+// permission, even for root), a get from a file that exists but cannot be read, and any use of a
+// file larger than kMaxFileSize, which is neither read nor written. A missing file or key is no
+// error: the get returns its default. A name the file cannot hold (empty, with "/", "=", "[",
+// "]", blanks at either end, a key that starts as a comment does) is error 5.
 class QtSettingsStore : public SettingsStore {
 public:
     static constexpr qint64 kMaxFileSize = qint64{1024} * 1024;

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Polling, the two lamps, and Exit remembering the settings and the place."""
 
+import os
+import signal
 import sys
 
 from quorvel_e2e import EXIT_BUTTON, GREEN, LINK_LAMP, PA_LAMP, TWIPS_PER_PIXEL, check, run, wait_until
@@ -58,6 +60,36 @@ def polling_goes_on_while_the_radio_is_silent(session):
     session.check_no_message_box()
 
 
+def a_read_only_settings_file_is_left_as_it_is(session):
+    # Given settings the user made read-only, which hold no window position yet.
+    session.write_settings({"port": "3", "poll": "1", "polltime": "500"})
+    os.chmod(session.settings_file, 0o444)
+    before = os.stat(session.settings_file)
+    with open(session.settings_file, "rb") as f:
+        text = f.read()
+    sim = session.start_sim(port=3)
+    session.start_program()
+    sim.wait_for_queries(2)
+
+    # When the user leaves with Exit, the position cannot be saved: a message says so and the
+    # window stays, as for any other failed save.
+    session.click(EXIT_BUTTON)
+    wait_until(session.other_windows, 10, "the message that the position is not saved")
+    check(session.program.poll() is None, f"Exit ended the program with status {session.program.returncode}")
+    session.keys("Return")
+    wait_until(lambda: not session.other_windows(), 5, "the message to close")
+    session.program.send_signal(signal.SIGTERM)
+    check(session.wait_for_exit() == 0, "quorvel did not end on SIGTERM")
+
+    # Then the file is the same file, with its text and its mode.
+    after = os.stat(session.settings_file)
+    check((after.st_ino, after.st_mtime_ns, after.st_mode) == (before.st_ino, before.st_mtime_ns, before.st_mode),
+          f"the settings file was replaced or changed: {before} -> {after}")
+    with open(session.settings_file, "rb") as f:
+        check(f.read() == text, "the settings file's text changed")
+
+
 if __name__ == "__main__":
     sys.exit(run("polling", [polls_from_the_stored_port_and_exit_remembers_everything,
-                             polling_goes_on_while_the_radio_is_silent]))
+                             polling_goes_on_while_the_radio_is_silent,
+                             a_read_only_settings_file_is_left_as_it_is]))

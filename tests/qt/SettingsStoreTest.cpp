@@ -12,8 +12,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -31,6 +34,8 @@ using quorvel::testing::isRoot;
 namespace {
 
 const char* const kSaveHelper = "--save-as-helper";
+// The ids of user nobody and group nogroup, which the helper runs as.
+constexpr uid_t kNobody = 65534;
 
 QByteArray contentsOf(const QString& path) {
     QFile file(path);
@@ -52,6 +57,17 @@ struct stat statOf(const QString& path) {
     struct stat info {};
     ::stat(QFile::encodeName(path).constData(), &info);
     return info;
+}
+
+std::optional<gid_t> anotherGroupOfMine() {
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    groups.resize(static_cast<std::size_t>(std::max(::getgroups(static_cast<int>(groups.size()), groups.data()), 0)));
+    for (const gid_t group : groups) {
+        if (group != ::getegid()) {
+            return group;
+        }
+    }
+    return std::nullopt;
 }
 
 bool sameFileUnchanged(const struct stat& before, const struct stat& after) {
@@ -291,6 +307,110 @@ private slots:
         QCOMPARE(failure.number, err::kFileAccess);
         QVERIFY2(failure.description.contains(programFile()), qPrintable(failure.description));
         QCOMPARE(contentsOf(programFile()), QByteArray("[settings]\nport=3\n"));
+    }
+
+    void aReadOnlyFileIsRefusedWith75AndKeptAsItIs_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("read-only for all") << 0444;
+        QTest::newRow("read-only for its owner alone") << 0400;
+        QTest::newRow("the owner's write permission taken, the group's left") << 0464;
+    }
+    void aReadOnlyFileIsRefusedWith75AndKeptAsItIs() {
+        QFETCH(int, mode);
+        const QByteArray before("[settings]\nport=3\n");
+        QVERIFY(writeFile(programFile(), before));
+        QVERIFY(::chmod(QFile::encodeName(programFile()).constData(), static_cast<mode_t>(mode)) == 0);
+        const struct stat untouched = statOf(programFile());
+        QtSettingsStore store(folder());
+
+        // Saving back what the file holds, as start-up does, changes nothing and is no error.
+        const Failure same = failureOf([&] { store.saveSetting("Quorvel", "settings", "port", "3"); });
+        const Failure changed = failureOf([&] { store.saveSetting("Quorvel", "settings", "port", "5"); });
+
+        QCOMPARE(same.number, 0);
+        QCOMPARE(changed.number, err::kFileAccess);
+        QVERIFY2(changed.description.contains(programFile()) && changed.description.contains(u"read-only"),
+                 qPrintable(changed.description));
+        const struct stat after = statOf(programFile());
+        QVERIFY(sameFileUnchanged(untouched, after));
+        QCOMPARE(after.st_mode & 07777, static_cast<mode_t>(mode));
+        QCOMPARE(contentsOf(programFile()), before);
+        QCOMPARE(QDir(folder() + QStringLiteral("/Quorvel")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Quorvel.conf")});
+    }
+
+    void aSaveKeepsTheFilesOwnerGroupAndMode_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("private") << 0600;
+        QTest::newRow("the group may read") << 0640;
+        QTest::newRow("anyone may write, whatever the umask") << 0666;
+    }
+    void aSaveKeepsTheFilesOwnerGroupAndMode() {
+        QFETCH(int, mode);
+        QVERIFY(writeFile(programFile(), "[settings]\nport=3\n"));
+        const QByteArray path = QFile::encodeName(programFile());
+        // An owner and group other than a new file's: root can give any; an ordinary user only
+        // another group of its own, if it has one.
+        if (isRoot()) {
+            QVERIFY(::chown(path.constData(), kNobody, kNobody) == 0);
+        } else if (const auto group = anotherGroupOfMine()) {
+            QVERIFY(::chown(path.constData(), static_cast<uid_t>(-1), *group) == 0);
+        }
+        QVERIFY(::chmod(path.constData(), static_cast<mode_t>(mode)) == 0);
+        const struct stat before = statOf(programFile());
+
+        QtSettingsStore(folder()).saveSetting("Quorvel", "settings", "port", "5");
+
+        QCOMPARE(contentsOf(programFile()), QByteArray("[settings]\nport=5\n"));
+        const struct stat after = statOf(programFile());
+        QCOMPARE(after.st_mode & 07777, static_cast<mode_t>(mode));
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+    }
+
+    // A new file in its place could not be given the group: the file is written where it is.
+    void aFileInAGroupItsUserIsNotInKeepsTheGroup() {
+        if (!isRoot()) {
+            QSKIP("needs root to give a user's file a group that user is not in");
+        }
+        const QString appFolder = folder() + QStringLiteral("/Quorvel");
+        QVERIFY(writeFile(programFile(), "[settings]\nport=3\n"));
+        QVERIFY(::chmod(QFile::encodeName(folder()).constData(), 0755) == 0);
+        QVERIFY(::chown(QFile::encodeName(appFolder).constData(), kNobody, kNobody) == 0);
+        QVERIFY(::chown(QFile::encodeName(programFile()).constData(), kNobody, 0) == 0);
+        QVERIFY(::chmod(QFile::encodeName(programFile()).constData(), 0660) == 0);
+
+        const QString answer = quorvel::testing::runAsNobody("SettingsStoreTest",
+                                                             {QString::fromLatin1(kSaveHelper), folder(), "port", "5"});
+
+        QCOMPARE(answer, QStringLiteral("0")); // saved, no failure
+        QCOMPARE(contentsOf(programFile()), QByteArray("[settings]\nport=5\n"));
+        const struct stat after = statOf(programFile());
+        QCOMPARE(after.st_gid, gid_t{0});
+        QCOMPARE(after.st_mode & 07777, mode_t{0660});
+    }
+
+    // Written where it is, a file linked under another name (a dotfiles folder) stays one file;
+    // a shorter text leaves nothing of the longer one behind.
+    void aHardLinkedFileStaysOneFileUnderEveryName() {
+        const QString other = folder() + QStringLiteral("/dotfiles/Quorvel.conf");
+        QVERIFY(writeFile(programFile(), "[settings]\nport=12\n"));
+        QVERIFY(QDir().mkpath(QFileInfo(other).path()));
+        QVERIFY(::link(QFile::encodeName(programFile()).constData(), QFile::encodeName(other).constData()) == 0);
+        const struct stat before = statOf(programFile());
+        QtSettingsStore store(folder());
+
+        store.saveSetting("Quorvel", "settings", "port", "5");
+        QCOMPARE(contentsOf(other), QByteArray("[settings]\nport=5\n"));
+        store.saveSetting("Quorvel", "settings", "poll", "0");
+
+        QCOMPARE(contentsOf(other), QByteArray("[settings]\nport=5\npoll=0\n"));
+        QCOMPARE(contentsOf(programFile()), contentsOf(other));
+        const struct stat after = statOf(programFile());
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_nlink, nlink_t{2});
+        QCOMPARE(QDir(folder() + QStringLiteral("/Quorvel")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Quorvel.conf")});
     }
 
     void theConfigFolderFollowsXdgConfigHome_data() {
