@@ -95,6 +95,10 @@ private slots:
         }
         QVERIFY(usage.startsWith("Usage: quorvel"));
         QVERIFY(usage.endsWith('\n'));
+        // Short paths, so any line too wide for an 80-column terminal is the text's own.
+        for (const QString& line : usage.split('\n')) {
+            QVERIFY2(line.size() < 80, qPrintable(line));
+        }
 
         // Without HOME there is no folder to name; the built-in ports remain.
         const QString bare = usageText("/c/Quorvel/Quorvel.conf", PortSearchDirs{});
