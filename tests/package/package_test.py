@@ -6,6 +6,7 @@ with a private HOME, and the desktop entry, AppStream metadata and manual pages 
 import argparse
 import gzip
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -157,6 +158,10 @@ def check_metadata(root, app_id):
         result = run([tool("man"), "--warnings", "-E", "UTF-8", "-l", path], env=env)
         check(result.returncode == 0 and not result.stderr.strip(), f"man -l {page}: {result.stderr}")
         check("NAME" in result.stdout and page in result.stdout, f"man -l {page} renders its name")
+        # Long paths make justified text stretch the blanks of the line before them into gaps.
+        body = result.stdout.strip().splitlines()[1:-1]
+        gaps = [line for line in body if re.search(r"\S {3,}\S", line.strip())]
+        check(not gaps, f"man -l {page} stretches lines at 80 columns: {gaps}")
 
 
 def main():
