@@ -8,10 +8,6 @@
 namespace quorvel {
 namespace {
 
-TEST(PowerQuery, IsExactlyThreeCharacters) {
-    EXPECT_EQ(queryText(), "PC;");
-}
-
 TEST(ReplyFields, AreFoundByPositionAlone) {
     struct Case {
         std::string reply, digits, flag;
