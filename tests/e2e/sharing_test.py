@@ -2,7 +2,8 @@
 """Other programs using the radio through the program's two doors: Hamlib's rigctl through the
 network door and through the serial port door, flrig through the serial port door, and raw clients
 that check every reply is their own while the panel polls; a half frame that stalls, a flood, a
-program that leaves mid-question and a ninth program."""
+program that leaves mid-question and a ninth program; and a second Quorvel on the network door,
+both panels showing the power typed into either, which reaches the radio once."""
 
 import os
 import re
@@ -14,7 +15,7 @@ import threading
 import time
 import xmlrpc.client
 
-from quorvel_e2e import CHILD_PREFIX, check, run, wait_until
+from quorvel_e2e import CHILD_PREFIX, POWER_BOX, check, run, wait_until
 
 
 
@@ -24,12 +25,12 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def start_sharing(session, link=True):
+def start_sharing(session, link=True, args=()):
     """The panel on the simulator as Com3, with the network door open and, if asked, the serial
     port door linked in the home folder."""
     port = free_port()
     path = os.path.join(session.home, "com9") if link else ""
-    sim = session.start_panel(settings={"port": "3", "share": f"127.0.0.1:{port}", "sharelink": path})
+    sim = session.start_panel(settings={"port": "3", "share": f"127.0.0.1:{port}", "sharelink": path}, args=args)
     wait_until(lambda: sim.exchanges("rx", "K3;"), 10, "the hub to read the radio's modes")
     if link:
         wait_until(lambda: os.path.islink(path), 10, "the serial port door's link")
@@ -213,6 +214,66 @@ def flrig_through_the_serial_port_door(session):
         log.close()
 
 
+def shown_powers(log_path):
+    """The power replies a program's trace shows it received, in order."""
+    with open(log_path, encoding="utf-8", errors="replace") as log:
+        return re.findall(r'quorvel\.cat: rx "(PC\d{4};)', log.read())
+
+
+def polls_sent(log_path):
+    with open(log_path, encoding="utf-8", errors="replace") as log:
+        return log.read().count('tx "PC;"')
+
+
+def type_power(session, window, log_path, text):
+    session.main_window = window
+    session.x("xdotool", "windowfocus", "--sync", window[0])
+    session.click(POWER_BOX)
+    # Polling pauses while the box has the focus: no poll for three intervals.
+    quiet = {"count": -1, "since": time.monotonic()}
+
+    def paused():
+        count = polls_sent(log_path)
+        if count != quiet["count"]:
+            quiet.update(count=count, since=time.monotonic())
+        return time.monotonic() - quiet["since"] > 1.5
+
+    wait_until(paused, 10, "polling to pause in the power box")
+    session.keys("ctrl+a")
+    session.type_text(text)
+    entered = time.monotonic()
+    session.keys("Return")
+    return entered
+
+
+def a_second_quorvel_through_the_network_door(session):
+    sim, port, _ = start_sharing(session, link=False, args=("--trace",))
+    first = session.main_window
+    first_log = session.program_log
+    config = os.path.join(session.root, "config-second")
+    os.makedirs(os.path.join(config, "Quorvel"))
+    env = dict(session.program_environment(), XDG_CONFIG_HOME=config)
+    second_log = os.path.join(session.root, "quorvel-second.log")
+    with open(second_log, "w", encoding="utf-8") as log:
+        session._processes.append(subprocess.Popen(
+            [*CHILD_PREFIX, session.quorvel_path, "--trace", "--radio", f"tcp:127.0.0.1:{port}"], env=env,
+            stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL))
+    second = wait_until(lambda: next((w for w in session.visible_windows() if w != first), None), 20,
+                        "the second program's window")
+    # No window manager places it: both would stand at the same spot.
+    session.x("xdotool", "windowmove", "--sync", second[0], "500", "300")
+    for log_path in (first_log, second_log):
+        wait_until(lambda: "PC0501;" in shown_powers(log_path), 10, "both programs to show 50 W")
+
+    for window, log_path, text, command in ((second, second_log, "25", "PC0251;"), (first, first_log, "30", "PC0301;")):
+        entered = type_power(session, window, log_path, text)
+        sim.wait_for("rx", command, since=entered, timeout=5)
+        for log_path in (first_log, second_log):
+            wait_until(lambda: shown_powers(log_path)[-1:] == [command], 10, f"both programs to show {command}")
+        check(len(sim.exchanges("rx", command)) == 1, f"{command} reached the radio more than once")
+
+
 if __name__ == "__main__":
     sys.exit(run("sharing", [hamlib_through_both_doors, two_programs_get_only_their_own_replies,
-                             troublesome_programs_hold_nobody_up, flrig_through_the_serial_port_door]))
+                             troublesome_programs_hold_nobody_up, flrig_through_the_serial_port_door,
+                             a_second_quorvel_through_the_network_door]))
