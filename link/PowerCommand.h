@@ -11,6 +11,12 @@ namespace quorvel {
 
 constexpr std::string_view kPowerQuery = "PC;";
 
+// The radio adds the range flag to its "PC" reply only in its extended K2 command mode; in the
+// basic mode, which it starts in, the reply is "PCnnn;" and the panel could show nothing from it.
+// Sent once each time the line opens. Programs that share the radio (Hamlib's K3 backend among
+// them) ask for the same mode.
+constexpr std::string_view kExtendedModeCommand = "K22;";
+
 inline std::string queryText() {
     return std::string(kPowerQuery);
 }

@@ -1,5 +1,6 @@
 #include "qt/QtSerialComm.h"
 
+#include "link/PowerCommand.h"
 #include "link/RadioRoute.h"
 #include "link/RunTimeError.h"
 #include "qt/CatTrace.h"
@@ -92,10 +93,24 @@ void QtSerialComm::setPortOpen(bool open) {
     }
     std::unique_ptr<ByteLink, LaterDeleter> link = newLink();
     link->setControlLines(m_rtsEnable, m_dtrEnable);
-    link->open();
+    try {
+        link->open();
+    } catch (const RunTimeError& failure) {
+        qCDebug(lcCat).noquote() << "refused" << link->describe() << QString::fromStdString(failure.description());
+        throw;
+    }
     qCDebug(lcCat).noquote() << "open" << link->describe();
     m_everOpened = link->isOpen();
     m_link = std::move(link);
+    if (m_link->isOpen()) {
+        askForExtendedReplies();
+    }
+}
+
+void QtSerialComm::askForExtendedReplies() {
+    const QByteArrayView bytes(kExtendedModeCommand.data(), static_cast<qsizetype>(kExtendedModeCommand.size()));
+    qCDebug(lcCat).noquote() << "tx" << visibleBytes(bytes);
+    m_link->write(bytes);
 }
 
 void QtSerialComm::setRThreshold(std::int16_t threshold) {
@@ -182,6 +197,13 @@ void QtSerialComm::onOpened() {
     m_pending.reset();
     qCDebug(lcCat).noquote() << (m_everOpened ? "reopen" : "connected") << m_link->describe();
     m_everOpened = true;
+    // A radio switched off and on while away is back in its basic mode.
+    try {
+        askForExtendedReplies();
+    } catch (const RunTimeError& failure) {
+        m_pending = failure;
+        emit onComm();
+    }
 }
 
 void QtSerialComm::onLost(const QString& reason) {

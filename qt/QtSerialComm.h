@@ -77,6 +77,8 @@ private:
     };
 
     std::unique_ptr<ByteLink, LaterDeleter> newLink();
+    // Puts the radio in the command mode whose power replies carry the range flag.
+    void askForExtendedReplies();
     void endLink();
     void onReadyRead();
     void onOpened();

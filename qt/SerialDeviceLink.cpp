@@ -1,5 +1,6 @@
 #include "qt/SerialDeviceLink.h"
 
+#include "link/PortHolder.h"
 #include "link/RunTimeError.h"
 
 #include <QDir>
@@ -17,10 +18,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/sysmacros.h>
+#endif
 
 namespace quorvel {
 
 namespace {
+
+#ifdef Q_OS_LINUX
+constexpr const char* kProcRoot = "/proc";
+#endif
 
 // The value named by one field of a settings text, or none when the field names none.
 template <typename Value>
@@ -71,6 +79,19 @@ bool isCharacterDevice(const QString& device) {
     struct stat info {};
     return ::stat(QFile::encodeName(device).constData(), &info) == 0 && S_ISCHR(info.st_mode);
 }
+
+#ifdef Q_OS_LINUX
+// Many programs hold /dev/null and its kind open; only a terminal's holders share a radio line.
+// sysfs files every terminal of a driver under a "tty" class; pseudo-terminals have no entry there.
+bool mayBeTerminal(const QString& device) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(device).constData(), &info) != 0) {
+        return false;
+    }
+    const QFileInfo entry(QStringLiteral("/sys/dev/char/%1:%2").arg(major(info.st_rdev)).arg(minor(info.st_rdev)));
+    return !entry.exists() || entry.canonicalFilePath().contains(QStringLiteral("/tty/"));
+}
+#endif
 
 bool mayReadAndWrite(const QString& device) {
     return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0 || errno != EACCES;
@@ -253,6 +274,15 @@ void SerialDeviceLink::openDevice() {
     }
     if (!mayReadAndWrite(device)) {
         failPermission(device);
+    }
+#endif
+#ifdef Q_OS_LINUX
+    // Nothing stops a second program from opening the line as well (rigctld takes neither a lock
+    // file nor exclusive access), and the two would then split the radio's replies between them.
+    if (const std::optional<PortHolder> holder =
+            mayBeTerminal(device) ? findPortHolder(kProcRoot, QFile::encodeName(device).toStdString(), ::getpid())
+                                  : std::nullopt) {
+        fail(err::kPortAlreadyOpen, QString::fromStdString(portHeldDescription(device.toStdString(), *holder)));
     }
 #endif
     m_port.setPortName(device);

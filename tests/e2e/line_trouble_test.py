@@ -6,11 +6,15 @@ None of these is the user's fault, so none of them may put a message box in fron
 """
 
 import os
+import re
+import shutil
 import signal
+import socket
+import subprocess
 import sys
 import time
 
-from quorvel_e2e import EXIT_BUTTON, GREEN, LINK_LAMP, PA_LAMP, RED, check, run, wait_until
+from quorvel_e2e import CHILD_PREFIX, EXIT_BUTTON, GREEN, LINK_LAMP, MODE_COMMAND, PA_LAMP, RED, check, run, wait_until
 
 # The interval is not the point here: poll fast, so a few queries take little time.
 FAST_POLLING = {"port": "3", "polltime": "200"}
@@ -46,6 +50,81 @@ def two_replies_in_one_read_show_the_later_one(session):
     quiet_for_queries(session, sim, 4)
     session.wait_for_lamp(PA_LAMP, GREEN, 3, "PA lamp")
     session.check_no_message_box()
+
+
+def radio_in_its_basic_command_mode_is_switched_once_and_shows_its_power(session):
+    # A radio left in its basic command mode answers "PC050;", without the range digit, until it
+    # is told "K22;": once when the line opens, before the first poll.
+    sim = session.start_panel("--basic", settings=FAST_POLLING, args=("--trace",))
+    session.wait_for_lamp(PA_LAMP, GREEN, 5, "PA lamp")
+    quiet_for_queries(session, sim, 3)
+    received = [e.text for e in sim.exchanges("rx")]
+    check(received[0] == MODE_COMMAND and received.count(MODE_COMMAND) == 1,
+          f"the mode is set once, first: {received[:5]}")
+    check(set(received[1:]) == {"PC;"}, f"then only polls: {set(received[1:])}")
+    check(f'tx "{MODE_COMMAND}"' in trace_of(session), "the trace shows the mode being set")
+
+
+def trace_of(session):
+    with open(session.program_log, encoding="utf-8") as log:
+        return log.read()
+
+
+def free_tcp_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def start_holder(session, *command):
+    holder = subprocess.Popen([*CHILD_PREFIX, *command], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              stdin=subprocess.DEVNULL)
+    session._processes.append(holder)
+    return holder
+
+
+def port_rigctld_holds_is_refused_by_name_and_left_alone(session):
+    rigctld = shutil.which("rigctld")
+    check(rigctld is not None, "rigctld is installed (Debian's libhamlib-utils)")
+    session.write_settings(FAST_POLLING)
+    sim = session.start_sim()
+    device = os.path.realpath(os.path.join(session.ports, "com3"))
+    holder = start_holder(session, rigctld, "-m", "2029", "-r", device, "-s", "38400", "-T", "127.0.0.1", "-t",
+                          str(free_tcp_port()))
+    sim.wait_for("rx", "BW;", timeout=15)  # the last question of rigctld opening the radio
+    since = time.monotonic()
+
+    session.start_program(args=("--trace",))
+    # The refusal is a box at start-up, and names the program and its process id.
+    session.dismiss_start_message()
+    wait_until(lambda: "held by rigctld (process" in trace_of(session), 5, "the refusal in the trace")
+    check(f"held by rigctld (process {holder.pid})" in trace_of(session), f"names rigctld's pid: {trace_of(session)}")
+    # Five poll intervals, in which nothing of ours may reach the radio.
+    quiet_until = time.monotonic() + 1.0
+    wait_until(lambda: time.monotonic() >= quiet_until, 5, "five poll intervals", interval=0.1)
+    ours = [e for e in sim.exchanges("rx", since=since) if e.text.startswith("PC") or e.text == MODE_COMMAND]
+    check(not ours, f"nothing was written to the port rigctld holds: {ours}")
+    check(holder.poll() is None, "rigctld still runs")
+
+
+def second_quorvel_on_the_same_port_says_so(session):
+    sim = session.start_panel(settings=FAST_POLLING)
+    sim.wait_for_queries(2)
+    first = session.program
+    # The second copy is refused before its window shows; its trace says why.
+    log_path = os.path.join(session.root, "second.log")
+    with open(log_path, "w", encoding="utf-8") as log:
+        second = subprocess.Popen([*CHILD_PREFIX, session.quorvel_path, "--trace"], env=session.program_environment(),
+                                  stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        session._processes.append(second)
+
+        def refused():
+            with open(log_path, encoding="utf-8") as f:
+                return re.search(r"Quorvel is already running with this port \(.*process (\d+)\)", f.read())
+
+        found = wait_until(refused, 20, "the second copy's refusal")
+    check(int(found.group(1)) == first.pid, f"names the first copy's pid {first.pid}: {found.group(0)}")
+    check(first.poll() is None, "the first copy runs on")
 
 
 def busy_radio_keeps_the_link_alive_and_shows_nothing(session):
@@ -131,6 +210,9 @@ def unplugged_adapter_comes_back_by_itself_every_time(session):
 if __name__ == "__main__":
     sys.exit(run("line-trouble", [reply_split_over_two_reads_is_shown,
                                   two_replies_in_one_read_show_the_later_one,
+                                  radio_in_its_basic_command_mode_is_switched_once_and_shows_its_power,
+                                  port_rigctld_holds_is_refused_by_name_and_left_alone,
+                                  second_quorvel_on_the_same_port_says_so,
                                   busy_radio_keeps_the_link_alive_and_shows_nothing,
                                   line_noise_is_a_sign_of_life_and_exit_still_ends_at_once,
                                   unplugged_radio_turns_the_link_red_without_a_message_flood,

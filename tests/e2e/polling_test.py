@@ -5,7 +5,7 @@ import os
 import signal
 import sys
 
-from quorvel_e2e import EXIT_BUTTON, GREEN, LINK_LAMP, PA_LAMP, TWIPS_PER_PIXEL, check, run, wait_until
+from quorvel_e2e import EXIT_BUTTON, GREEN, LINK_LAMP, MODE_COMMAND, PA_LAMP, TWIPS_PER_PIXEL, check, run, wait_until
 
 
 def polls_from_the_stored_port_and_exit_remembers_everything(session):
@@ -18,6 +18,7 @@ def polls_from_the_stored_port_and_exit_remembers_everything(session):
     count = len(sim.queries(since=first, until=first + 4.0))
     check(6 <= count <= 10, f"{count} queries in 4 s at 500 ms")
     check(not sim.set_commands(), f"only queries sent: {sim.set_commands()}")
+    check(len(sim.exchanges("rx", MODE_COMMAND)) == 1, f"the mode asked for once: {sim.exchanges('rx')[:3]}")
 
     # And both lamps show the reply: a live link, the high range.
     session.wait_for_lamp(LINK_LAMP, GREEN, 5, "link lamp")

@@ -32,6 +32,9 @@ SLIDER = (240, 120, 675, 2295)
 POWER_BOX = (1800, 120, 735, 435)
 EXIT_BUTTON = (1680, 1920, 735, 495)
 
+# What the program sends once each time it opens the line, so that power replies carry their range.
+MODE_COMMAND = "K22;"
+
 GREEN = (0, 255, 0)
 RED = (255, 0, 0)
 
@@ -132,8 +135,9 @@ class Simulator:
         return self.exchanges("rx", "PC;", since, until)
 
     def set_commands(self, since=None):
-        """Everything the program sent that was not a query."""
-        return [e.text for e in self.exchanges("rx", since=since) if e.text != "PC;"]
+        """Everything the program sent that was neither a query nor the command mode it asks for
+        each time it opens the line."""
+        return [e.text for e in self.exchanges("rx", since=since) if e.text not in ("PC;", MODE_COMMAND)]
 
     def wait_for(self, kind, text=None, count=1, since=None, timeout=10):
         return wait_until(

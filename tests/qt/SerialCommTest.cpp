@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,6 +94,9 @@ public:
         }
         return bytes;
     }
+
+    // What the component writes first at every open: the radio's extended command mode.
+    bool tookModeCommand() const { return read(4) == QByteArray("K22;"); }
 
     termios lineSettings() const {
         termios t{};
@@ -259,6 +263,7 @@ private slots:
         link(1, pty.slavePath());
         QtSerialComm comm(dirs());
         QVERIFY(opened(comm, 1));
+        QVERIFY(pty.tookModeCommand());
         QSignalSpy errors(comm.findChild<QSerialPort*>(), &QSerialPort::errorOccurred);
 
         comm.output(text.toStdString());
@@ -387,7 +392,7 @@ private slots:
 
         comm.output("PC;");
 
-        QCOMPARE((reached == u"own" ? own : wine).read(3), QByteArray("PC;"));
+        QCOMPARE((reached == u"own" ? own : wine).read(7), QByteArray("K22;PC;"));
         QCOMPARE((reached == u"own" ? wine : own).read(1, 100), QByteArray());
     }
 
@@ -416,7 +421,7 @@ private slots:
         QVERIFY(opened(comm, 11));
         comm.output("PC;");
 
-        QCOMPARE(pty.read(3), QByteArray("PC;"));
+        QCOMPARE(pty.read(7), QByteArray("K22;PC;"));
     }
 
     void writingWhileClosedGives8018() {
@@ -479,7 +484,7 @@ private slots:
         QCOMPARE(reopen.number, err::kPortAlreadyOpen);
         QVERIFY(renumber.description.contains(pty.slavePath()));
         comm.output("PC;");
-        QCOMPARE(pty.read(3), QByteArray("PC;"));
+        QCOMPARE(pty.read(7), QByteArray("K22;PC;")); // the refused second open wrote nothing
         comm.setPortOpen(false);
         comm.setPortOpen(false); // closing a closed port is harmless
         QVERIFY(!comm.portOpen());
@@ -503,6 +508,39 @@ private slots:
         QVERIFY(comm.portOpen());
     }
 
+    // Another program with the device open, as rigctld keeps it: refused by its name and process
+    // id, with the ways to share the radio, and nothing is written to the line meanwhile.
+    void aDeviceAnotherProgramHoldsIsRefusedByNameAndLeftAlone() {
+        Pty pty;
+        QVERIFY(pty.isValid());
+        link(1, pty.slavePath());
+        // The other program has the line only: with the test's end of it too it would be its far end.
+        QCOMPARE(::fcntl(pty.master(), F_SETFD, FD_CLOEXEC), 0);
+        QProcess holder;
+        holder.setStandardInputFile(pty.slavePath());
+        holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(holder.waitForStarted());
+        const QString pid = QString::number(holder.processId());
+        QtSerialComm comm(dirs());
+        const TraceCapture trace(true);
+
+        const Failure failure = failureOf([&] { openAsStartupDoes(comm, 1); });
+
+        QCOMPARE(failure.number, err::kPortAlreadyOpen);
+        for (const QString& part :
+             {pty.slavePath(), QStringLiteral("sleep (process ") + pid + u')',
+              QStringLiteral("--radio rigctld:127.0.0.1:4532"), QStringLiteral("flrig:127.0.0.1:12345")}) {
+            QVERIFY2(failure.description.contains(part), qPrintable(failure.description));
+        }
+        QVERIFY(!comm.portOpen());
+        QCOMPARE(pty.read(1, 200), QByteArray());
+        QCOMPARE(TraceCapture::lines(), QStringList{QStringLiteral("refused Com1 ") + failure.description});
+
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+        QVERIFY(opened(comm, 1)); // free again once the other program is gone
+    }
+
     void modemLinesOfAPseudoTerminalNeitherFailTheOpenNorLaterCalls() {
         Pty pty;
         QVERIFY(pty.isValid());
@@ -519,7 +557,7 @@ private slots:
 
         QCOMPARE(port->error(), QSerialPort::NoError);
         comm.output("PC;");
-        QCOMPARE(pty.read(3), QByteArray("PC;"));
+        QCOMPARE(pty.read(7), QByteArray("K22;PC;"));
     }
 
     void anUnpluggedDeviceClosesThePortWithoutAFlood() {
@@ -668,6 +706,7 @@ private slots:
         const termios t = second.lineSettings();
         QCOMPARE(cfgetospeed(&t), speed_t{B9600});
         QCOMPARE(t.c_cflag & CSTOPB, tcflag_t{CSTOPB});
+        QVERIFY(second.tookModeCommand()); // the radio may have been switched off meanwhile
         comm.output("PC;");
         QCOMPARE(second.read(3), QByteArray("PC;"));
         QCOMPARE(otherDevice.read(1, 100), QByteArray());
@@ -698,6 +737,7 @@ private slots:
             link(1, back->slavePath());
             QtSerialComm otherProgram(dirs());
             QVERIFY(opened(otherProgram, 1));
+            QVERIFY(back->tookModeCommand());
 
             QTRY_COMPARE_WITH_TIMEOUT(onComm.count(), round, kDeadlineMs);
             const Failure raised = failureOf([&] { comm.input(); });
@@ -711,7 +751,7 @@ private slots:
             otherProgram.setPortOpen(false);
             QTRY_VERIFY_WITH_TIMEOUT(comm.portOpen(), kDeadlineMs);
             comm.output("PC;");
-            QCOMPARE(back->read(3), QByteArray("PC;"));
+            QCOMPARE(back->read(7), QByteArray("K22;PC;"));
             plugged = std::move(back);
         }
     }
@@ -771,14 +811,14 @@ private slots:
             QVERIFY(!quorvel::lcCat().isDebugEnabled());
             QVERIFY(opened(comm, 1));
             comm.output("PC;");
-            QCOMPARE(first->read(3), QByteArray("PC;"));
+            QCOMPARE(first->read(7), QByteArray("K22;PC;"));
             comm.setPortOpen(false);
             QCOMPARE(TraceCapture::lines(), QStringList());
         }
         const TraceCapture trace(true);
         QVERIFY(opened(comm, 1));
         comm.output("PC;\r");
-        QCOMPARE(first->read(4), QByteArray("PC;\r"));
+        QCOMPARE(first->read(8), QByteArray("K22;PC;\r"));
         QVERIFY(first->write("PC0501;"));
         std::string received;
         QTRY_COMPARE_WITH_TIMEOUT((received += comm.input(), QByteArray::fromStdString(received)),
@@ -793,13 +833,15 @@ private slots:
         comm.setPortOpen(false);
 
         const QStringList lines = TraceCapture::lines();
-        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines.size(), 8);
         QCOMPARE(lines[0], QStringLiteral("open ") + firstPath);
-        QCOMPARE(lines[1], QStringLiteral("tx \"PC;\\r\""));
-        QCOMPARE(lines[2], QStringLiteral("rx \"PC0501;\""));
-        QVERIFY2(lines[3].startsWith(QStringLiteral("lost ") + firstPath), qPrintable(lines[3]));
-        QCOMPARE(lines[4], QStringLiteral("reopen ") + second.slavePath());
-        QCOMPARE(lines[5], QStringLiteral("close ") + second.slavePath());
+        QCOMPARE(lines[1], QStringLiteral("tx \"K22;\""));
+        QCOMPARE(lines[2], QStringLiteral("tx \"PC;\\r\""));
+        QCOMPARE(lines[3], QStringLiteral("rx \"PC0501;\""));
+        QVERIFY2(lines[4].startsWith(QStringLiteral("lost ") + firstPath), qPrintable(lines[4]));
+        QCOMPARE(lines[5], QStringLiteral("reopen ") + second.slavePath());
+        QCOMPARE(lines[6], QStringLiteral("tx \"K22;\""));
+        QCOMPARE(lines[7], QStringLiteral("close ") + second.slavePath());
     }
 };
 
