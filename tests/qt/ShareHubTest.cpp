@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <map>
 #include <memory>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -67,6 +68,11 @@ QByteArray readFd(int fd) {
         bytes.append(buffer, got);
     }
     return bytes;
+}
+
+bool readable(int fd) {
+    pollfd wait{fd, POLLIN, 0};
+    return ::poll(&wait, 1, 0) > 0 && (wait.revents & POLLIN) != 0;
 }
 
 } // namespace
@@ -157,7 +163,7 @@ private slots:
         QTRY_COMPARE(hub.programs(), std::size_t{1});
         QCOMPARE(::write(fd, "FA;", 3), ssize_t{3});
         QTRY_VERIFY(radio.heard.endsWith("FA;"));
-        QTest::qWait(20);
+        QTRY_VERIFY(readable(fd)); // the reply waits, unread
         ::close(fd);
         QTRY_COMPARE(hub.programs(), std::size_t{0});
 
