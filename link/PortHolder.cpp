@@ -56,7 +56,7 @@ std::optional<long> masterIndex(const fs::path& fdinfo) {
     return std::nullopt;
 }
 
-// Whether the process whose descriptors are in fdFolder has the device open. A process that also
+// Whether the process whose /proc folder this is has the device open. A process that also
 // holds the master side of the same pseudo-terminal is the far end of the line (a simulator, a
 // bridge to a network port), not a second program talking to the radio.
 bool holds(const fs::path& processFolder, const struct stat& device) {
