@@ -7,6 +7,10 @@ namespace quorvel {
 
 namespace {
 constexpr std::string_view kNoPortMessage = "No COM port selected, please select a valid COM port.";
+// Where to choose one, for an operator who has not met the menu yet.
+constexpr std::string_view kWhereToChoose =
+    "Choose the radio's port in the Com Port menu: Com1 to Com16, or Connection\u2026 to pick a serial device "
+    "by its name or a network route (a serial server, rigctld or flrig).";
 constexpr std::string_view kPowerPattern = "[0123456789.]";
 } // namespace
 
@@ -32,7 +36,7 @@ void Form1::Form_Load() {
         } else if (numericValue(port) != 0) {
             SetPort(port);
         } else {
-            m_c.dialogs.msgBox(std::string(kNoPortMessage), kMsgInformation, std::nullopt);
+            m_c.dialogs.msgBox(std::string(kNoPortMessage), kMsgInformation, std::nullopt, std::string(kWhereToChoose));
         }
 
         poll = getSetting("poll", "1");

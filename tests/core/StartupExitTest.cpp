@@ -17,6 +17,10 @@ using Messages = std::vector<FakeDialogs::Message>;
 
 const std::string kLoadPrefix = "VB6 runtime error (form_load): ";
 const std::string kNoPort = "No COM port selected, please select a valid COM port.";
+// The message stays as it always read; its detail says where a port is chosen.
+const FakeDialogs::Message kNoPortBox = FakeDialogs::information(
+    kNoPort, "Choose the radio's port in the Com Port menu: Com1 to Com16, or Connection\xE2\x80\xA6 to pick a serial "
+             "device by its name or a network route (a serial server, rigctld or flrig).");
 const std::vector<std::string> kLineOptions = {"RThreshold=1", "RTSEnable=false", "DTREnable=false"};
 
 std::map<std::string, std::string> storedValues(const FormHarness& h) {
@@ -45,7 +49,7 @@ TEST(StartUp, EmptyStoreGivesTheDefaultsAndWritesBackPolling) {
     EXPECT_EQ(h.window.leftTwips, 0);
     EXPECT_EQ(h.shpPAEnabled.history, std::vector<Color>{kButtonFace});
     EXPECT_EQ(h.comm.log, kLineOptions) << "no port is opened";
-    EXPECT_EQ(h.dialogs.messages, Messages{FakeDialogs::information(kNoPort)});
+    EXPECT_EQ(h.dialogs.messages, Messages{kNoPortBox});
     EXPECT_TRUE(h.tickedPorts().empty());
     EXPECT_EQ(storedValues(h), (std::map<std::string, std::string>{{"poll", "1"}, {"polltime", "500"}}));
     EXPECT_TRUE(h.mnuPoll.checked);
@@ -73,8 +77,8 @@ TEST(StartUp, StoredPortDecidesWhatOpens) {
     };
     const std::vector<std::string> opens = {"CommPort=5", "Settings=38400,N,8,1", "open"};
     const Case cases[] = {
-        {"0", {}, {}, {FakeDialogs::information(kNoPort)}, "0"},
-        {" 0", {}, {}, {FakeDialogs::information(kNoPort)}, " 0"},
+        {"0", {}, {}, {kNoPortBox}, "0"},
+        {" 0", {}, {}, {kNoPortBox}, " 0"},
         {"5", opens, {5}, {}, "5"},
         {"05", opens, {5}, {}, "05"},
         {"20", {"CommPort=20", "Settings=38400,N,8,1", "open"}, {}, {}, "20"},
