@@ -2,15 +2,18 @@
 
 #include "app/Clock.h"
 #include "app/SettingsStore.h"
+#include "link/PortFolder.h"
 #include "link/ReplyReader.h"
 #include "link/SerialComm.h"
 #include "panel/Application.h"
+#include "panel/ConnectionDialog.h"
 #include "panel/Dialogs.h"
 #include "panel/Lamp.h"
 #include "panel/MenuItem.h"
 #include "panel/PushButton.h"
 #include "panel/RegexMatcher.h"
 #include "panel/SharingDoors.h"
+#include "panel/SerialDeviceList.h"
 #include "panel/Slider.h"
 #include "panel/TextBox.h"
 #include "panel/Timer.h"
@@ -48,6 +51,11 @@ struct Form1Controls {
     // The doors for other programs and the box that sets them; none where sharing is not built in.
     SharingDoors* sharing = nullptr;
     SharingDialog* sharingDialog = nullptr;
+    // The Connection item's dialog, what it lists, and where a device picked by name gets its Com
+    // number; none where the platform offers no such dialog.
+    ConnectionDialog* connectionDialog = nullptr;
+    SerialDeviceList* serialDevices = nullptr;
+    PortFolder* portFolder = nullptr;
 };
 
 // How many programs share the radio, in words for the link lamp; empty while both doors are closed.
@@ -99,6 +107,8 @@ public:
     void mnuCom16_Click() { mnuCom_Click(16); }
     // The Com N item's handler, for a platform layer that delivers the sixteen by number (1..16).
     void mnuCom_Click(int n);
+    // Picks a serial device by name, which then is a Com number like any other, or a network route.
+    void mnuConnection_Click();
     void mnuPoll_Click();
     void mnuInterval_Click();
     void mnuHelpAbout_Click();

@@ -59,6 +59,22 @@ void QtDialogs::msgBox(const std::string& prompt, int style, const std::optional
     box.exec();
 }
 
+bool QtDialogs::askYesNo(const std::string& prompt, const std::string& detail) {
+    const DialogRequest request{DialogRequest::Kind::Question, prompt, 0, m_appTitle.title(), {}, detail};
+    if (m_answerer) {
+        return m_answerer(request) == "yes";
+    }
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(request.title), shownText(prompt),
+                    QMessageBox::Yes | QMessageBox::No, boxParent());
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    if (!detail.empty()) {
+        box.setInformativeText(shownText(detail));
+    }
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::string QtDialogs::inputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) {
     const DialogRequest request{
         DialogRequest::Kind::Input, prompt, 0, title.empty() ? m_appTitle.title() : title, defaultText, {}};

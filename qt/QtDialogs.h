@@ -14,7 +14,7 @@ class QtApplicationTitle;
 // What a box would show: the title already resolved (the application title for a message box
 // given none).
 struct DialogRequest {
-    enum class Kind { Message, Input };
+    enum class Kind { Message, Input, Question };
     Kind kind = Kind::Message;
     std::string prompt;
     int style = 0;
@@ -25,7 +25,7 @@ struct DialogRequest {
 
 // Message boxes and the input box, modal to the window. An answerer, when set, stands in for the
 // user: the box is not shown and the answerer's text is what the input box returns (an empty text
-// is Cancel); for a message box its text is ignored.
+// is Cancel); for a question "yes" is Yes and anything else No; for a message box its text is ignored.
 class QtDialogs : public Dialogs {
 public:
     using Answerer = std::function<std::string(const DialogRequest&)>;
@@ -34,6 +34,7 @@ public:
 
     void msgBox(const std::string& prompt, int style, const std::optional<std::string>& title,
                 const std::string& detail = {}) override;
+    bool askYesNo(const std::string& prompt, const std::string& detail) override;
     std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override;
 
     void setAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }

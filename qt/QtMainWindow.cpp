@@ -148,6 +148,9 @@ QtMainWindow::QtMainWindow(SerialComm& comm, SettingsStore& settings, Clock& clo
                            [] { return std::make_unique<QtRegexMatcher>(); }};
     controls.sharing = sharing;
     controls.sharingDialog = &m_sharingDialog;
+    controls.connectionDialog = &m_connectionDialog;
+    controls.serialDevices = &m_serialDevices;
+    controls.portFolder = &m_portFolder;
     m_form = std::make_unique<Form1>(controls);
     connectEvents();
 
@@ -175,6 +178,9 @@ void QtMainWindow::buildMenus() {
         comPort->addAction(item);
         m_mnuCom.at(i) = item;
     }
+    comPort->addSeparator();
+    m_mnuConnection = comPort->addAction(QStringLiteral("Co&nnection\u2026"));
+    m_mnuConnection->setObjectName(QStringLiteral("mnuConnection"));
 
     QMenu* settingsMenu = menuBar()->addMenu(QStringLiteral("Settings"));
     settingsMenu->setObjectName(QStringLiteral("mnuSettings"));
@@ -267,6 +273,7 @@ void QtMainWindow::connectEvents() {
     forwardUserEvent(m_txtTxPwr, &QtTextBox::gotFocus, &Form1::txtTxPwr_GotFocus);
     forwardUserEvent(m_txtTxPwr, &QtTextBox::lostFocus, &Form1::txtTxPwr_LostFocus);
     forwardUserEvent(m_mnuPoll, &QtMenuItem::clicked, &Form1::mnuPoll_Click);
+    forwardUserEvent(m_mnuConnection, &QAction::triggered, &Form1::mnuConnection_Click);
     forwardUserEvent(m_mnuInterval, &QAction::triggered, &Form1::mnuInterval_Click);
     forwardUserEvent(m_mnuHelpAbout, &QAction::triggered, &Form1::mnuHelpAbout_Click);
     forwardUserEvent(m_mnuSharing, &QAction::triggered, &Form1::mnuSharing_Click);

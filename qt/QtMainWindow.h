@@ -4,8 +4,10 @@
 #include "panel/Window.h"
 #include "qt/EventGate.h"
 #include "qt/QtApplicationTitle.h"
+#include "qt/QtConnectionDialog.h"
 #include "qt/QtDialogs.h"
 #include "qt/QtSharingDialog.h"
+#include "qt/QtSerialDeviceList.h"
 #include "qt/QtTimer.h"
 
 #include <QWidget>
@@ -62,6 +64,8 @@ public:
     QtDialogs& dialogs() { return m_dialogs; }
     QtSharingDialog& sharingDialog() { return m_sharingDialog; }
     const QtApplicationTitle& appTitle() const { return m_appTitle; }
+    QtSerialDeviceList& serialDevices() { return m_serialDevices; }
+    PortFolder& portFolder() { return m_portFolder; }
 
 signals:
     // Exit has run to its end; the program is to stop now.
@@ -84,6 +88,9 @@ private:
     QtDialogs m_dialogs;
     QtSharingDialog m_sharingDialog;
     EventGate m_gate;
+    QtConnectionDialog m_connectionDialog{this};
+    QtSerialDeviceList m_serialDevices;
+    PortFolder m_portFolder{portSearchDirs(userFolders())};
 
     QtTimer* m_tmrPoll = nullptr;
     QtTimer* m_tmrK3Con = nullptr;
@@ -95,6 +102,7 @@ private:
     QtPushButton* m_cmdExit = nullptr;
     std::array<QtMenuItem*, 16> m_mnuCom{};
     QtMenuItem* m_mnuPoll = nullptr;
+    QAction* m_mnuConnection = nullptr;
     QAction* m_mnuInterval = nullptr;
     QAction* m_mnuHelpAbout = nullptr;
     QAction* m_mnuSharing = nullptr;

@@ -1,8 +1,11 @@
 // Choosing the serial port: the sixteen Com items and the procedure that opens a port.
 #include "tests/fakes/FormHarness.h"
+#include "tests/fakes/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -228,6 +231,147 @@ TEST(RouteSelection, ComItemWithoutAStoredRouteWritesNoRouteKey) {
 
     EXPECT_EQ(h.settings.saves, (std::vector<std::string>{"port=2", "port=3"}));
     EXPECT_EQ(h.settings.get("radio"), "<absent>");
+}
+
+// The Connection item with a port folder of its own and two adapters plugged in.
+struct ConnectionHarness : FormHarness {
+    fakes::TempFolder temp;
+    const std::string ports = temp / "ports";
+    const std::string adapterA = "/dev/serial/by-id/usb-A_Adapter-if00-port0";
+    const std::string adapterB = "/dev/serial/by-id/usb-B_Adapter-if00-port0";
+
+    ConnectionHarness() {
+        portFolder = PortFolder(PortSearchDirs{ports, temp / "dosdevices"});
+        serialDevices.present = {
+            {adapterA, "A Adapter (ttyUSB0)"}, {adapterB, "B Adapter (ttyUSB1)"}, {"/dev/ttyS0", "/dev/ttyS0"}};
+    }
+
+    void pick(const std::string& device, int comNumber = 0) {
+        connectionDialog.choices.push_back({ConnectionChoice::Kind::Device, device, comNumber, {}, {}});
+        form.mnuConnection_Click();
+    }
+    void linkAt(int n, const std::string& target) {
+        std::filesystem::create_directories(ports);
+        std::filesystem::create_symlink(target, ports + "/com" + std::to_string(n));
+    }
+    std::string linkText(int n) const {
+        std::error_code ec;
+        return std::filesystem::read_symlink(ports + "/com" + std::to_string(n), ec).string();
+    }
+};
+
+const std::string kConnectionPrefix = "VB6 runtime error (mnuConnection): ";
+
+TEST(ConnectionDialog, OffersTheDevicesWhatEachComNumberLeadsToAndTheDeviceInUse) {
+    ConnectionHarness h;
+    h.linkAt(3, h.adapterB);
+    h.start({{"port", "3"}});
+
+    h.form.mnuConnection_Click(); // cancelled
+
+    ASSERT_EQ(h.connectionDialog.offers.size(), 1U);
+    const ConnectionOffer& offer = h.connectionDialog.offers.front();
+    EXPECT_EQ(offer.devices, h.serialDevices.present);
+    EXPECT_EQ(offer.comTargets.at(0), "/dev/ttyS0") << "a real built-in port";
+    EXPECT_EQ(offer.comTargets.at(2), h.adapterB);
+    EXPECT_EQ(offer.comTargets.at(1), "");
+    EXPECT_EQ(offer.current.kind, ConnectionChoice::Kind::Device);
+    EXPECT_EQ(offer.current.device, h.adapterB);
+    // Cancel changes nothing.
+    EXPECT_TRUE(h.comm.log.empty());
+    EXPECT_TRUE(h.settings.saves.empty());
+    EXPECT_TRUE(h.dialogs.messages.empty()) << h.lastMessage();
+}
+
+TEST(ConnectionDialog, APickedDeviceBecomesAComNumberAndIsOpenedAsOne) {
+    struct Case {
+        const char* what;
+        int asked;    // 0: the first free number
+        int expected; // the Com number opened
+    };
+    const Case cases[] = {
+        {"first free: Com1 is the real ttyS0, Com2 is taken", 0, 4},
+        {"a free number asked for", 9, 9},
+        {"the same device asked again at its number", 2, 2},
+    };
+    for (const Case& c : cases) {
+        ConnectionHarness h;
+        h.linkAt(2, h.adapterB);
+        h.linkAt(3, "/dev/serial/by-id/usb-unplugged"); // taken while its adapter is away
+        h.start();
+
+        h.pick(c.asked == 2 ? h.adapterB : h.adapterA, c.asked);
+
+        const std::string n = std::to_string(c.expected);
+        EXPECT_EQ(h.linkText(c.expected), c.asked == 2 ? h.adapterB : h.adapterA) << c.what;
+        EXPECT_EQ(h.comm.log, (std::vector<std::string>{"CommPort=" + n, "Settings=38400,N,8,1", "open"})) << c.what;
+        EXPECT_EQ(h.tickedPorts(), std::vector<int>{c.expected}) << c.what;
+        EXPECT_EQ(h.settings.get("port"), n) << c.what;
+        EXPECT_TRUE(h.dialogs.questions.empty()) << c.what;
+        EXPECT_TRUE(h.dialogs.messages.empty()) << c.what << ": " << h.lastMessage();
+    }
+}
+
+TEST(ConnectionDialog, ADeviceThatHasANumberKeepsIt) {
+    ConnectionHarness h;
+    h.linkAt(5, h.adapterA);
+    h.start();
+
+    h.pick(h.adapterA);
+    h.pick("/dev/ttyS0");
+
+    EXPECT_EQ(h.comm.openedPorts, (std::vector<std::int16_t>{5, 1}));
+    EXPECT_EQ(h.linkText(1), "") << "the built-in port needs no link";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(h.ports), std::filesystem::directory_iterator()), 1);
+}
+
+TEST(ConnectionDialog, ReplacingAnotherDevicesLinkIsAskedFirst) {
+    for (const bool yes : {false, true}) {
+        ConnectionHarness h;
+        h.linkAt(4, h.adapterB);
+        h.start();
+        h.dialogs.yesNoAnswers = {yes};
+
+        h.pick(h.adapterA, 4);
+
+        ASSERT_EQ(h.dialogs.questions.size(), 1U);
+        EXPECT_EQ(h.dialogs.questions.front().prompt,
+                  "Com4 leads to " + h.adapterB + ". Make it lead to " + h.adapterA + " instead?");
+        EXPECT_EQ(h.linkText(4), yes ? h.adapterA : h.adapterB);
+        EXPECT_EQ(h.comm.openedPorts, yes ? std::vector<std::int16_t>{4} : std::vector<std::int16_t>{}) << yes;
+        EXPECT_TRUE(h.dialogs.messages.empty()) << h.lastMessage();
+    }
+}
+
+TEST(ConnectionDialog, RefusalsAreTheHandlersReportAndChangeNothing) {
+    struct Case {
+        const char* what;
+        int asked;
+        int error;
+    };
+    const Case cases[] = {
+        {"a file that is no link at the number asked for", 6, 58},
+        {"every number taken", 0, 67},
+    };
+    for (const Case& c : cases) {
+        ConnectionHarness h;
+        h.start({{"port", "2"}});
+        std::filesystem::create_directories(h.ports);
+        std::ofstream(h.ports + "/com6") << "keep";
+        for (int n = 1; n <= 16; ++n) {
+            if (n != 6 && c.asked == 0) {
+                h.linkAt(n, "/dev/null");
+            }
+        }
+
+        h.pick(h.adapterA, c.asked);
+
+        ASSERT_EQ(h.dialogs.messages.size(), 1U) << c.what;
+        EXPECT_EQ(h.lastMessage().rfind(kConnectionPrefix + std::to_string(c.error) + " - ", 0), 0U) << h.lastMessage();
+        EXPECT_TRUE(std::filesystem::is_regular_file(h.ports + "/com6")) << c.what;
+        EXPECT_TRUE(h.comm.log.empty()) << c.what;
+        EXPECT_TRUE(h.settings.saves.empty()) << c.what;
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "panel/MenuItem.h"
 #include "panel/PushButton.h"
 #include "panel/RegexMatcher.h"
+#include "panel/SerialDeviceList.h"
 #include "panel/Slider.h"
 #include "panel/TextBox.h"
 #include "panel/Timer.h"
@@ -143,6 +144,12 @@ class FakeClock : public Clock {
 public:
     int currentYear() const override { return year; }
     int year = 2031;
+};
+
+class FakeSerialDeviceList : public SerialDeviceList {
+public:
+    std::vector<SerialDevice> devices() const override { return present; }
+    std::vector<SerialDevice> present;
 };
 
 // A working matcher on the standard library's engine, so that the handlers' tests see real

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "panel/ConnectionDialog.h"
 #include "panel/Dialogs.h"
 
 #include <deque>
@@ -11,7 +12,8 @@
 
 namespace quorvel::fakes {
 
-// Records every box; input boxes answer from a queue (an empty text, like Cancel, when it runs out).
+// Records every box; input boxes and questions answer from queues (an empty text, like Cancel, and
+// No when they run out).
 class FakeDialogs : public Dialogs {
 public:
     struct Message {
@@ -43,6 +45,15 @@ public:
             onMessage();
         }
     }
+    bool askYesNo(const std::string& prompt, const std::string& detail) override {
+        questions.push_back({prompt, 36, std::nullopt, detail});
+        if (yesNoAnswers.empty()) {
+            return false;
+        }
+        const bool yes = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return yes;
+    }
     std::string inputBox(const std::string& prompt, const std::string& title, const std::string& defaultText) override {
         inputs.push_back({prompt, title, defaultText});
         if (answers.empty()) {
@@ -56,7 +67,25 @@ public:
     std::vector<Message> messages;
     std::vector<Input> inputs;
     std::deque<std::string> answers;
+    std::vector<Message> questions; // Yes/No questions, recorded with the question style (36)
+    std::deque<bool> yesNoAnswers;  // No when it runs out
     std::function<void()> onMessage;
+};
+
+// Records what each opening offered and answers with the next choice queued (Cancel when none is).
+class FakeConnectionDialog : public ConnectionDialog {
+public:
+    std::optional<ConnectionChoice> choose(const ConnectionOffer& offer) override {
+        offers.push_back(offer);
+        if (choices.empty()) {
+            return std::nullopt;
+        }
+        ConnectionChoice choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+    std::vector<ConnectionOffer> offers;
+    std::deque<ConnectionChoice> choices;
 };
 
 } // namespace quorvel::fakes

@@ -36,6 +36,9 @@ struct FormHarness {
     std::array<FakeMenuItem, 16> mnuCom;
     FakeMenuItem mnuPoll;
     FakeSharing sharing;
+    FakeConnectionDialog connectionDialog;
+    FakeSerialDeviceList serialDevices;
+    PortFolder portFolder{PortSearchDirs{}}; // a test that links ports gives it folders of its own
     Form1 form{controls()};
 
     FormHarness() {
@@ -75,6 +78,8 @@ struct FormHarness {
     void forget() {
         dialogs.messages.clear();
         dialogs.inputs.clear();
+        dialogs.questions.clear();
+        connectionDialog.offers.clear();
         settings.saves.clear();
         comm.written.clear();
         comm.log.clear();
@@ -98,6 +103,9 @@ private:
                                txtTxPwr, shpPAEnabled, shpK3Con, cmdPoll,  cmdExit, items, mnuPoll, matcher};
         controls.sharing = &sharing;
         controls.sharingDialog = &sharing;
+        controls.connectionDialog = &connectionDialog;
+        controls.serialDevices = &serialDevices;
+        controls.portFolder = &portFolder;
         return controls;
     }
 };

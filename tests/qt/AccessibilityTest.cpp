@@ -5,12 +5,15 @@
 #include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
+#include <QAction>
 #include <QMenuBar>
 
 #include <utility>
 
 using namespace quorvel;
+using quorvel::testing::actInModal;
 using quorvel::testing::WindowFixture;
 
 namespace {
@@ -190,6 +193,64 @@ private slots:
         QVERIFY(window != nullptr);
         QCOMPARE(window->role(), QAccessible::Window);
         QCOMPARE(window->text(QAccessible::Name), QString("Quorvel"));
+    }
+
+    // The Connection dialog: every control named, and Tab visits the chosen option's controls, each
+    // other option, and the buttons, in reading order.
+    void connectionDialogIsNamedAndTabbedInOrder() {
+        WindowFixture f;
+        f.load();
+        QVERIFY(f.showActive());
+        QStringList names;
+        QStringList tabbed;
+        QStringList tabbedOnRigctld;
+        // On Linux a combo box's name is its current text and its label comes by relation.
+        const auto nameOf = [](QWidget* widget) {
+            const QString object = widget->objectName();
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+            QString name = accessible->text(QAccessible::Name);
+            for (const auto& [label, relation] : accessible->relations(QAccessible::Label)) {
+                name += " | " + label->text(QAccessible::Name);
+            }
+            return (object.isEmpty() ? widget->metaObject()->className() : object) + ": " + name;
+        };
+        const auto tabAround = [&](QStringList& into) {
+            for (int i = 0; i < 6; ++i) {
+                into << nameOf(QApplication::focusWidget());
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+        };
+        QVERIFY(actInModal(
+            "dlgConnection",
+            [&](QWidget* dialog) {
+                names << nameOf(dialog);
+                for (const char* control :
+                     {"optDevice", "lstDevices", "cboComNumber", "optTcp", "txtTcpHost", "txtTcpPort", "optRigctld",
+                      "txtRigctldHost", "txtRigctldPort", "optFlrig", "txtFlrigHost", "txtFlrigPort"}) {
+                    names << nameOf(dialog->findChild<QWidget*>(control));
+                }
+                tabAround(tabbed);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::AltModifier);
+                // An access key clicks its option the way a mouse would, a moment later.
+                QTRY_VERIFY(dialog->findChild<QAbstractButton*>("optRigctld")->isChecked());
+                tabAround(tabbedOnRigctld);
+            },
+            [&] { f.find<QAction>("mnuConnection")->trigger(); }));
+
+        QCOMPARE(names,
+                 (QStringList{"dlgConnection: Connection", "optDevice: Serial device", "lstDevices: Serial devices",
+                              "cboComNumber: The first free one | Com number:", "optTcp: TCP serial server (ser2net)",
+                              "txtTcpHost: TCP server host | Host:", "txtTcpPort: TCP server port | Port:",
+                              "optRigctld: rigctld", "txtRigctldHost: rigctld host | Host:",
+                              "txtRigctldPort: rigctld port | Port:", "optFlrig: flrig",
+                              "txtFlrigHost: flrig host | Host:", "txtFlrigPort: flrig port | Port:"}));
+        // The options are one stop, the chosen one, as a group of radio buttons is; arrows move in it.
+        QCOMPARE(tabbed, (QStringList{"optDevice: Serial device", "lstDevices: Serial devices",
+                                      "cboComNumber: The first free one | Com number:", "QPushButton: OK",
+                                      "QPushButton: Cancel", "optDevice: Serial device"}));
+        QCOMPARE(tabbedOnRigctld, (QStringList{"optRigctld: rigctld", "txtRigctldHost: rigctld host | Host:",
+                                               "txtRigctldPort: rigctld port | Port:", "QPushButton: OK",
+                                               "QPushButton: Cancel", "optRigctld: rigctld"}));
     }
 
     void menuBarTellsItsAccessKeys() {

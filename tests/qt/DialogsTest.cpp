@@ -4,17 +4,30 @@
 #include "tests/qt/QtTestMain.h"
 #include "tests/qt/WindowFixture.h"
 
+#include "qt/QtSerialComm.h"
+
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QTimer>
 
 #include <functional>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 using namespace quorvel;
+using quorvel::testing::actInModal;
 using quorvel::testing::WindowFixture;
 
 namespace {
@@ -39,7 +52,10 @@ std::vector<ShownBox> closeEachBox(const std::function<void()>& open) {
         }
         ShownBox seen{box->windowTitle(), box->text(), box->icon(), {}, box->detailedText()};
         for (QAbstractButton* button : box->buttons()) {
-            seen.buttons << button->text().remove('&');
+            // The details' own button aside.
+            if (box->buttonRole(button) != QMessageBox::ActionRole) {
+                seen.buttons << button->text().remove('&');
+            }
         }
         shown.push_back(seen);
         box->accept();
@@ -81,6 +97,49 @@ ShownInput answerInputBox(const std::function<void()>& open, const InputAnswer& 
     return shown;
 }
 
+// A pseudo-terminal standing in for a USB adapter: its slave is the device node.
+class PseudoTerminal {
+public:
+    PseudoTerminal() : m_master(::posix_openpt(O_RDWR | O_NOCTTY)) {
+        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0) {
+            m_node = QString::fromLocal8Bit(::ptsname(m_master));
+        }
+    }
+    ~PseudoTerminal() {
+        if (m_master >= 0) {
+            ::close(m_master);
+        }
+    }
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+    const QString& node() const { return m_node; }
+
+private:
+    int m_master;
+    QString m_node;
+};
+
+// Two adapters in the fixture's by-id folder, as udev names them, each leading to a pseudo-terminal.
+struct TwoAdapters {
+    PseudoTerminal first;
+    PseudoTerminal second;
+    QString firstName;
+    QString secondName;
+
+    explicit TwoAdapters(WindowFixture& f) {
+        QDir().mkpath(f.byIdFolder);
+        firstName = f.byIdFolder + "/usb-Test_Adapter_A1-if00-port0";
+        secondName = f.byIdFolder + "/usb-Test_Radio_Cable_R2-if00-port0";
+        QFile::link(first.node(), firstName);
+        QFile::link(second.node(), secondName);
+    }
+    bool valid() const { return !first.node().isEmpty() && !second.node().isEmpty(); }
+};
+
+QString linkText(WindowFixture& f, int n) {
+    return QFile::symLinkTarget(QString::fromStdString(f.portDirs.mappingDir) + QStringLiteral("/com%1").arg(n));
+}
+
 } // namespace
 
 class DialogsTest : public QObject {
@@ -96,6 +155,8 @@ private slots:
         QCOMPARE(shown.size(), std::size_t{1});
         QCOMPARE(shown[0].title, QString("Quorvel"));
         QCOMPARE(shown[0].text, QString("No COM port selected, please select a valid COM port."));
+        QVERIFY2(shown[0].detail.contains("Com Port menu") && shown[0].detail.contains("Connection\u2026"),
+                 qPrintable(shown[0].detail));
         QCOMPARE(shown[0].icon, QMessageBox::Information);
         QCOMPARE(shown[0].buttons, QStringList{"OK"});
         QCOMPARE(f.window.appTitle().title(), std::string("Quorvel"));
@@ -209,6 +270,80 @@ private slots:
         QCOMPARE(f.settings.saves.size(), savesBefore);
         QCOMPARE(f.tmrPoll().interval(), std::chrono::milliseconds{500});
         QCOMPARE(f.window.form().polltimeText(), std::string("500"));
+    }
+
+    // A device picked by its name, by keys alone: Tab from the option to the list, down to the
+    // second adapter, Alt+N to the Com number, down to Com3, Enter. Com3 then leads to the adapter's by-id name and is
+    // in use.
+    void deviceByNameBecomesTheComNumberPicked() {
+        WindowFixture f;
+        TwoAdapters adapters(f);
+        QVERIFY(adapters.valid());
+        f.load();
+        QVERIFY(f.showActive());
+
+        QStringList listed;
+        const bool shown = actInModal(
+            "dlgConnection",
+            [&](QWidget* dialog) {
+                auto* list = dialog->findChild<QListWidget*>("lstDevices");
+                for (int i = 0; i < list->count(); ++i) {
+                    listed << list->item(i)->text();
+                }
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::AltModifier);
+                for (int i = 0; i < 3; ++i) {
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+                }
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            },
+            [&] { f.find<QAction>("mnuConnection")->trigger(); });
+
+        QVERIFY(shown);
+        QVERIFY(listed.size() >= 2);
+        QCOMPARE(listed[0],
+                 "Test Adapter A1 (" + adapters.first.node().mid(5) + ") \u2014 usb-Test_Adapter_A1-if00-port0");
+        QVERIFY2(listed[1].startsWith("Test Radio Cable R2"), qPrintable(listed[1]));
+        QCOMPARE(linkText(f, 3), adapters.secondName);
+        QCOMPARE(f.comm.commPort, 3);
+        QVERIFY(f.find<QAction>("mnuCom3")->isChecked());
+        QCOMPARE(f.settings.get("port"), std::string("3"));
+        QCOMPARE(f.lastBoxPrompt(), std::string("No COM port selected, please select a valid COM port."));
+        // The real serial component finds the adapter behind Com3.
+        QCOMPARE(QtSerialComm(f.portDirs).devicePathFor(3), adapters.second.node());
+    }
+
+    // Enter on a device takes the first free number; picking the same device again keeps it, and
+    // Cancel changes nothing.
+    void enterOnADeviceTakesTheFirstFreeNumber() {
+        WindowFixture f;
+        TwoAdapters adapters(f);
+        QVERIFY(adapters.valid());
+        f.load();
+        QVERIFY(f.showActive());
+        const auto enter = [](QWidget*) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        };
+        const auto open = [&] { f.find<QAction>("mnuConnection")->trigger(); };
+
+        QVERIFY(actInModal("dlgConnection", enter, open));
+        const int n = f.comm.commPort;
+        QVERIFY(n >= 1 && n <= 16);
+        QCOMPARE(linkText(f, n), adapters.firstName);
+
+        f.comm.commPort = 0;
+        QVERIFY(actInModal("dlgConnection", enter, open));
+        QCOMPARE(f.comm.commPort, n);
+        QCOMPARE(
+            QDir(QString::fromStdString(f.portDirs.mappingDir)).entryList(QDir::System | QDir::NoDotAndDotDot).size(),
+            1);
+
+        f.comm.log.clear();
+        QVERIFY(actInModal(
+            "dlgConnection", [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); }, open));
+        QVERIFY(f.comm.log.empty());
     }
 
     // The seam the other tests use: what a box would show, with the title resolved.

@@ -7,6 +7,7 @@
 #include <QMenu>
 
 using namespace quorvel;
+using quorvel::testing::actInModal;
 using quorvel::testing::WindowFixture;
 
 namespace {
@@ -132,6 +133,34 @@ private slots:
         QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
         QTRY_COMPARE(tickedItems(f), QStringList{"mnuCom3"});
         QCOMPARE(f.comm.commPort, 3);
+    }
+
+    // The Com Port menu: Com1 to Com16 as ever, then the Connection item, which Alt+C, N opens.
+    void connectionItemOpensItsDialogByKeys() {
+        WindowFixture f;
+        f.load("0");
+        QVERIFY(f.showActive());
+        auto* menu = f.find<QMenu>("mnuComPort");
+        QStringList captions;
+        for (QAction* item : menu->actions()) {
+            captions << (item->isSeparator() ? QString("-") : item->text());
+        }
+        QCOMPARE(captions.size(), 18);
+        QCOMPARE(captions[0], QString("Com1"));
+        QCOMPARE(captions[15], QString("Com16"));
+        QCOMPARE(captions[17], QString("Co&nnection\u2026"));
+
+        QString title;
+        const bool shown = actInModal(
+            "dlgConnection", [&](QWidget* dialog) { title = dialog->windowTitle(); },
+            [&] {
+                QTest::keyClick(&f.window, Qt::Key_C, Qt::AltModifier);
+                QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+                QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_N);
+            });
+        QVERIFY(shown);
+        QCOMPARE(title, QString("Connection"));
+        QCOMPARE(tickedItems(f), QStringList{});
     }
 
     // An unticked item is drawn without a check box, like any plain item.

@@ -10,7 +10,9 @@
 #include "tests/fakes/FakeSettingsStore.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <deque>
 #include <functional>
@@ -24,12 +26,19 @@ struct WindowFixture {
     fakes::FakeSettingsStore settings;
     fakes::FakeClock clock;
     QtMainWindow window{comm, settings, clock};
+    // The port folder, the wine COM mapping and the by-id folder, all empty and the test's own: a
+    // device picked in a test never lands in the user's folders.
+    QTemporaryDir folders;
+    PortSearchDirs portDirs{(folders.path() + "/ports").toStdString(), (folders.path() + "/dosdevices").toStdString()};
+    QString byIdFolder = folders.path() + "/by-id";
 
     std::vector<DialogRequest> boxes;    // every box shown, in order
     std::deque<std::string> answers;     // what input boxes return; Cancel when empty
     std::function<void()> whileBoxShown; // runs while a box waits for the user
 
     WindowFixture() {
+        window.portFolder() = PortFolder(portDirs);
+        window.serialDevices().setByIdFolder(byIdFolder);
         window.dialogs().setAnswerer([this](const DialogRequest& request) {
             boxes.push_back(request);
             if (whileBoxShown) {
@@ -79,5 +88,29 @@ struct WindowFixture {
 
     std::string lastBoxPrompt() const { return boxes.empty() ? "<none>" : boxes.back().prompt; }
 };
+
+// Runs `open`, which shows the modal widget of that name, and `act` on it once it is active; a widget
+// that `act` left open is then closed with Escape. False when it never showed.
+inline bool actInModal(const QString& name, const std::function<void(QWidget*)>& act,
+                       const std::function<void()>& open) {
+    bool shown = false;
+    QTimer poller;
+    QObject::connect(&poller, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        // Keys go where the focus is, so the box has to be the active window first.
+        if (modal == nullptr || modal->objectName() != name || QApplication::activeWindow() != modal) {
+            return;
+        }
+        poller.stop();
+        shown = true;
+        act(modal);
+        if (QApplication::activeModalWidget() == modal) {
+            QTest::keyClick(modal, Qt::Key_Escape);
+        }
+    });
+    poller.start(5);
+    open();
+    return shown;
+}
 
 } // namespace quorvel::testing
