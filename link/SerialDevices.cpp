@@ -74,10 +74,12 @@ std::vector<SerialDevice> offeredSerialDevices(const std::vector<ByIdName>& byId
     std::sort(names.begin(), names.end(), [](const ByIdName& a, const ByIdName& b) { return a.path < b.path; });
     std::vector<SerialDevice> offered;
     for (const ByIdName& name : names) {
-        const std::string product = name.product.empty() ? byIdProductText(baseName(name.path)) : name.product;
+        std::string shown = name.product.empty() ? byIdProductText(baseName(name.path)) : name.product;
         const std::string node = name.node.rfind("/dev/", 0) == 0 ? name.node.substr(5) : name.node;
-        offered.push_back(
-            {name.path, joined(node.empty() ? product : product + " (" + node + ")", baseName(name.path))});
+        if (!node.empty()) {
+            shown.append(" (").append(node).append(")");
+        }
+        offered.push_back({name.path, joined(shown, baseName(name.path))});
     }
 
     std::vector<SystemSerialPort> rest;

@@ -1,9 +1,24 @@
 // Choosing the radio's connection in the Connection dialog.
 #include "link/PortRules.h"
+#include "link/RadioRoute.h"
 #include "link/RunTimeError.h"
 #include "panel/Form1.h"
 
 namespace quorvel {
+
+namespace {
+
+// The route text for a network route as the operator typed it; whether it is one is for
+// chooseRadio to say, with the accepted forms.
+std::string routeText(const ConnectionChoice& choice) {
+    const char* kind = choice.kind == ConnectionChoice::Kind::Tcp       ? "tcp:"
+                       : choice.kind == ConnectionChoice::Kind::Rigctld ? "rigctld:"
+                                                                        : "flrig:";
+    const bool bareIpv6 = choice.host.find(':') != std::string::npos && choice.host.front() != '[';
+    return kind + (bareIpv6 ? "[" + choice.host + "]" : choice.host) + ":" + choice.port;
+}
+
+} // namespace
 
 void Form1::mnuConnection_Click() {
     trapped("VB6 runtime error (mnuConnection): ", [this] {
@@ -21,16 +36,25 @@ void Form1::mnuConnection_Click() {
         for (int n = 1; n <= kPortCount; ++n) {
             offer.comTargets.at(static_cast<std::size_t>(n - 1)) = folder.leadsTo(n, realPorts);
         }
-        try {
-            if (const auto n = portItemFor(port)) {
-                offer.current.device = offer.comTargets.at(static_cast<std::size_t>(*n - 1));
+        if (const auto route = parseRadioRoute(radio)) {
+            offer.current = {route->kind, route->device, 0, route->host,
+                             route->kind == RadioRoute::Kind::Device ? std::string() : std::to_string(route->port)};
+        } else {
+            try {
+                if (const auto n = portItemFor(port)) {
+                    offer.current.device = offer.comTargets.at(static_cast<std::size_t>(*n - 1));
+                }
+            } catch (const RunTimeError&) {
+                // A hand-edited port that is no number: the dialog starts on no device.
             }
-        } catch (const RunTimeError&) {
-            // A hand-edited port that is no number: the dialog starts on no device.
         }
 
         const auto choice = dialog.choose(offer);
         if (!choice) {
+            return;
+        }
+        if (choice->kind != ConnectionChoice::Kind::Device) {
+            chooseRadio(routeText(*choice));
             return;
         }
         const std::string& device = choice->device;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/RadioRoute.h"
 #include "link/SerialDevices.h"
 
 #include <array>
@@ -19,7 +20,7 @@ constexpr std::string_view kDefaultFlrigPort = "12345";
 
 // The operator's choice: a device to put behind a Com number, or a network route.
 struct ConnectionChoice {
-    enum class Kind { Device, Tcp, Rigctld, Flrig };
+    using Kind = RadioRoute::Kind;
     Kind kind = Kind::Device;
     std::string device; // Device: the path to link to
     int comNumber = 0;  // Device: the number asked for, 0 for the first free one

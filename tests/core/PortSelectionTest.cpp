@@ -283,6 +283,44 @@ TEST(ConnectionDialog, OffersTheDevicesWhatEachComNumberLeadsToAndTheDeviceInUse
     EXPECT_TRUE(h.dialogs.messages.empty()) << h.lastMessage();
 }
 
+TEST(ConnectionDialog, ANetworkRouteIsChosenAsTypedAndTheDialogStartsOnIt) {
+    using Kind = ConnectionChoice::Kind;
+    struct Case {
+        ConnectionChoice choice;
+        std::string route;  // what reaches the serial component
+        std::string report; // empty: none
+    };
+    const Case cases[] = {
+        {{Kind::Tcp, {}, 0, "shack-pi", "4001"}, "tcp:shack-pi:4001", ""},
+        {{Kind::Rigctld, {}, 0, "::1", "4532"}, "rigctld:[::1]:4532", ""},
+        {{Kind::Flrig, {}, 0, "127.0.0.1", "12345"}, "flrig:127.0.0.1:12345", ""},
+        {{Kind::Tcp, {}, 0, "127.0.0.1", ""},
+         "",
+         "VB6 runtime error (chooseRadio): 380 - Invalid property value: \"tcp:127.0.0.1:\" is not a route to the "
+         "radio; use tcp:HOST:PORT, rigctld:HOST:PORT, flrig:HOST:PORT or a device path such as /dev/ttyUSB0"},
+    };
+    for (const Case& c : cases) {
+        ConnectionHarness h;
+        h.start({{"port", "5"}});
+        h.connectionDialog.choices.push_back(c.choice);
+
+        h.form.mnuConnection_Click();
+
+        EXPECT_EQ(h.comm.openedRoutes,
+                  c.route.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.route});
+        EXPECT_EQ(h.settings.get("radio"), c.route.empty() ? "<absent>" : c.route);
+        EXPECT_EQ(h.settings.get("port"), "5") << "going back to the Com port stays one click";
+        EXPECT_EQ(h.lastMessage(), c.report.empty() ? "<none>" : c.report);
+        EXPECT_TRUE(std::filesystem::is_empty(h.temp.path())) << "no port link for a route";
+        if (c.route.empty()) {
+            continue;
+        }
+        // Opened again, the dialog starts on the route in use.
+        h.form.mnuConnection_Click();
+        EXPECT_EQ(h.connectionDialog.offers.back().current, c.choice) << c.route;
+    }
+}
+
 TEST(ConnectionDialog, APickedDeviceBecomesAComNumberAndIsOpenedAsOne) {
     struct Case {
         const char* what;

@@ -314,6 +314,48 @@ private slots:
         QCOMPARE(QtSerialComm(f.portDirs).devicePathFor(3), adapters.second.node());
     }
 
+    // A network route by keys: Alt+R, then Tab to each field, whose text typing replaces, and Enter.
+    // The fields start on the usual host and ports.
+    void networkRouteIsChosenByKeys() {
+        WindowFixture f;
+        f.load();
+        QVERIFY(f.showActive());
+        QStringList started;
+        const bool shown = actInModal(
+            "dlgConnection",
+            [&](QWidget* dialog) {
+                for (const char* field :
+                     {"txtTcpHost", "txtTcpPort", "txtRigctldHost", "txtRigctldPort", "txtFlrigHost", "txtFlrigPort"}) {
+                    started << dialog->findChild<QLineEdit*>(field)->text();
+                }
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::AltModifier);
+                QTRY_VERIFY(dialog->findChild<QRadioButton*>("optRigctld")->isChecked());
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QTest::keyClicks(QApplication::focusWidget(), "10.0.0.2");
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QTest::keyClicks(QApplication::focusWidget(), "4533");
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            },
+            [&] { f.find<QAction>("mnuConnection")->trigger(); });
+
+        QVERIFY(shown);
+        QCOMPARE(started, (QStringList{"127.0.0.1", "", "127.0.0.1", "4532", "127.0.0.1", "12345"}));
+        QCOMPARE(f.comm.openedRoutes, std::vector<std::string>{"rigctld:10.0.0.2:4533"});
+        QCOMPARE(f.settings.get("radio"), std::string("rigctld:10.0.0.2:4533"));
+
+        // Opened again, it starts on that route with its fields as chosen.
+        QStringList again;
+        QVERIFY(actInModal(
+            "dlgConnection",
+            [&](QWidget* dialog) {
+                again << QApplication::focusWidget()->objectName()
+                      << dialog->findChild<QLineEdit*>("txtRigctldHost")->text()
+                      << dialog->findChild<QLineEdit*>("txtRigctldPort")->text();
+            },
+            [&] { f.find<QAction>("mnuConnection")->trigger(); }));
+        QCOMPARE(again, (QStringList{"optRigctld", "10.0.0.2", "4533"}));
+    }
+
     // Enter on a device takes the first free number; picking the same device again keeps it, and
     // Cancel changes nothing.
     void enterOnADeviceTakesTheFirstFreeNumber() {
