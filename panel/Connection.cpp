@@ -70,8 +70,8 @@ void Form1::mnuConnection_Click() {
             const std::string prompt = "Com" + std::to_string(n) + " leads to " +
                                        offer.comTargets.at(static_cast<std::size_t>(n - 1)) + ". Make it lead to " +
                                        device + " instead?";
-            const std::string detail = "Only the link " + folder.dirs().mappingDir + "/com" +
-                                       std::to_string(n) + " changes; the device it led to stays as it is.";
+            const std::string detail = "Only the link " + folder.dirs().mappingDir + "/com" + std::to_string(n) +
+                                       " changes; the device it led to stays as it is.";
             if (!m_c.dialogs.askYesNo(prompt, detail)) {
                 return;
             }

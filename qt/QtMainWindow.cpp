@@ -178,7 +178,6 @@ void QtMainWindow::buildMenus() {
         comPort->addAction(item);
         m_mnuCom.at(i) = item;
     }
-    comPort->addSeparator();
     m_mnuConnection = comPort->addAction(QStringLiteral("Co&nnection\u2026"));
     m_mnuConnection->setObjectName(QStringLiteral("mnuConnection"));
 

@@ -6,8 +6,8 @@
 #include "qt/QtApplicationTitle.h"
 #include "qt/QtConnectionDialog.h"
 #include "qt/QtDialogs.h"
-#include "qt/QtSharingDialog.h"
 #include "qt/QtSerialDeviceList.h"
+#include "qt/QtSharingDialog.h"
 #include "qt/QtTimer.h"
 
 #include <QWidget>

@@ -223,7 +223,6 @@ private slots:
                 QVERIFY2(!item->isSeparator(), qPrintable(item->text()));
                 QVERIFY2(!item->isChecked(), qPrintable(item->text()));
                 QVERIFY2(item->shortcut().isEmpty(), qPrintable(item->text()));
-                QVERIFY2(!item->text().contains('&'), qPrintable(item->text()));
                 QVERIFY(item->isEnabled() && item->isVisible());
             }
         }
@@ -232,6 +231,8 @@ private slots:
         for (int n = 1; n <= 16; ++n) {
             expected << QString("Com Port>Com%1").arg(n);
         }
+        // The captions read as they are; only the item added to the sixteen has an access key.
+        expected << "Com Port>Co&nnection\u2026";
         expected << "Settings>Polling Enabled"
                  << "Settings>Polling Interval"
                  << "Settings>Sharing…"
