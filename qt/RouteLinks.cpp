@@ -1,6 +1,8 @@
 #include "qt/RouteLinks.h"
 
 #include "link/RunTimeError.h"
+#include "qt/FlrigLink.h"
+#include "qt/RigctldLink.h"
 #include "qt/TcpLink.h"
 
 #include <QString>
@@ -14,8 +16,9 @@ std::unique_ptr<ByteLink> makeRouteLink(const RadioRoute& route, const SerialLin
     case RadioRoute::Kind::Tcp:
         return std::make_unique<TcpLink>(QString::fromStdString(route.host), route.port);
     case RadioRoute::Kind::Rigctld:
+        return std::make_unique<RigctldLink>(QString::fromStdString(route.host), route.port);
     case RadioRoute::Kind::Flrig:
-        break;
+        return std::make_unique<FlrigLink>(QString::fromStdString(route.host), route.port);
     }
     throw RunTimeError(err::kInvalidPortNumber,
                        "Invalid port number: " + radioRouteText(route) + " is a route this build cannot reach");

@@ -1,0 +1,54 @@
+#include "qt/RigctldLink.h"
+
+#include "qt/CatTrace.h"
+#include "qt/TcpLink.h"
+
+#include <memory>
+
+namespace quorvel {
+
+namespace {
+
+// rigctld answers a line; more than this without a line end is not rigctld.
+constexpr qsizetype kMaxLine = 1024;
+
+} // namespace
+
+RigctldLink::RigctldLink(const QString& host, std::uint16_t port, QObject* parent)
+    : HubLink(std::make_unique<TcpLink>(host, port), QStringLiteral("rigctld"), parent) {}
+
+RigctldLink::~RigctldLink() = default;
+
+QByteArray RigctldLink::request(const QByteArray& frame) {
+    return "W " + frame + (isQuery(frame) ? " ;\n" : " 0\n");
+}
+
+void RigctldLink::send(const QByteArray& frame) {
+    const QByteArray line = request(frame);
+    qCDebug(lcCat).noquote() << name() << "send" << visibleBytes(line);
+    carrier().write(line);
+}
+
+void RigctldLink::take(const QByteArray& bytes) {
+    m_line += bytes;
+    qsizetype end = 0;
+    while ((end = m_line.indexOf('\n')) >= 0) {
+        const QByteArray line = m_line.first(end);
+        m_line.remove(0, end + 1);
+        if (line.startsWith("RPRT ")) {
+            answeredNothing(QStringLiteral("rigctld answered %1").arg(visibleBytes(line)));
+        } else {
+            answered(line);
+        }
+    }
+    if (m_line.size() > kMaxLine) {
+        qCDebug(lcCat).noquote() << name() << "dropped" << m_line.size() << "bytes without a line end";
+        m_line.clear();
+    }
+}
+
+void RigctldLink::forget() {
+    m_line.clear();
+}
+
+} // namespace quorvel
