@@ -24,7 +24,7 @@ test_packages=(
     python3 clang-format clang-tidy util-linux locales
     desktop-file-utils appstream lintian librsvg2-bin man-db groff
     dbus dbus-x11 at-spi2-core python3-pyatspi
-    libhamlib-utils flrig
+    libhamlib-utils flrig ser2net
 )
 
 packages=("${run_packages[@]}" "${package_packages[@]}")

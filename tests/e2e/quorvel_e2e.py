@@ -14,6 +14,7 @@ import os
 import re
 import select
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -72,6 +73,21 @@ def wait_until(predicate, timeout, what, interval=0.05):
         if time.monotonic() >= deadline:
             raise Failure(f"timed out after {timeout:g} s waiting for {what}")
         time.sleep(interval)
+
+
+def free_port():
+    """A TCP port free on every address now, for a server the test starts."""
+    with socket.socket() as probe:
+        probe.bind(("", 0))
+        return probe.getsockname()[1]
+
+
+def accepts_connections(port, host="127.0.0.1"):
+    try:
+        with socket.create_connection((host, port), timeout=0.2):
+            return True
+    except OSError:
+        return False
 
 
 def centre(box):
@@ -169,6 +185,7 @@ class Session:
         for folder in (self.home, self.ports, self.runtime):
             os.makedirs(folder, mode=0o700, exist_ok=True)
         self._processes = []
+        self._others = set()  # process ids of the other programs: their windows are not ours
         self._logs = []
         self._program_runs = 0
         self.display = None
@@ -377,6 +394,17 @@ class Session:
         self.start_program(focus, args)
         return sim
 
+    def start_process(self, name, command, env=None):
+        """Starts another program the test needs (a server in front of the simulator), its output
+        in name.log; it is stopped with the session if the test has not stopped it."""
+        process = subprocess.Popen(
+            [*CHILD_PREFIX, *command], stdout=self._log_file(name), stderr=subprocess.STDOUT,
+            stdin=subprocess.DEVNULL, env=env,
+        )
+        self._processes.append(process)
+        self._others.add(process.pid)
+        return process
+
     def wait_for_exit(self, timeout=10):
         wait_until(lambda: self.program.poll() is not None, timeout, "quorvel to end")
         return self.program.returncode
@@ -395,13 +423,19 @@ class Session:
         return result.stdout
 
     def visible_windows(self):
-        """Visible top-level windows that carry a title, as (id, title) pairs."""
+        """Visible top-level windows that carry a title, as (id, title) pairs; not those of the other
+        programs the test started."""
         out = self.x("xdotool", "search", "--onlyvisible", "--name", ".", check_result=False) or ""
         windows = []
         for wid in out.split():
             title = self.x("xdotool", "getwindowname", wid, check_result=False)
-            if title is not None and title.strip():
-                windows.append((wid, title.strip()))
+            if title is None or not title.strip():
+                continue
+            if self._others:
+                pid = self.x("xdotool", "getwindowpid", wid, check_result=False)
+                if pid is not None and pid.strip().isdigit() and int(pid) in self._others:
+                    continue
+            windows.append((wid, title.strip()))
         return windows
 
     def top_level_count(self):
