@@ -405,6 +405,32 @@ class Session:
         self._others.add(process.pid)
         return process
 
+    def start_rigctld(self, device, port):
+        """Hamlib's rigctld for a K3 on device, listening on loopback port; returns once it listens."""
+        process = self.start_process(
+            "rigctld", ["rigctld", "-m", "2029", "-r", device, "-s", "38400", "-T", "127.0.0.1", "-t", str(port)])
+        wait_until(lambda: accepts_connections(port), 20, f"rigctld to listen on port {port}", interval=0.1)
+        return process
+
+    def start_flrig(self, device, port):
+        """flrig for a K3 on device, its XML-RPC server on port (on every address: flrig cannot be
+        told otherwise); returns once it listens."""
+        # flrig keeps its settings in ~/.flrig: the radio in flrig.prefs, the radio's own settings in
+        # K3.prefs. A file without the version flrig wrote it with is taken for none at all. Its
+        # window goes to the bottom right, clear of ours.
+        folder = os.path.join(self.home, ".flrig")
+        os.makedirs(folder, exist_ok=True)
+        head = "; FLTK preferences file format 1.0\n; vendor: w1hkj.com\n; application: {}\n\n[.]\n\n"
+        with open(os.path.join(folder, "flrig.prefs"), "w", encoding="utf-8") as prefs:
+            prefs.write(head.format("flrig") + "xcvr_name:K3\n")
+        with open(os.path.join(folder, "K3.prefs"), "w", encoding="utf-8") as prefs:
+            prefs.write(head.format("K3") + f"version:1.4.7\nmainx:560\nmainy:560\nxcvr_serial_port:{device}\n"
+                        f"comm_baudrate:8\nxmlport:{port}\n")
+        env = dict(os.environ, HOME=self.home, DISPLAY=self.display, XDG_RUNTIME_DIR=self.runtime)
+        process = self.start_process("flrig", ["flrig"], env=env)
+        wait_until(lambda: accepts_connections(port), 20, f"flrig to listen on port {port}", interval=0.1)
+        return process
+
     def wait_for_exit(self, timeout=10):
         wait_until(lambda: self.program.poll() is not None, timeout, "quorvel to end")
         return self.program.returncode

@@ -13,14 +13,12 @@ import re
 import sys
 import time
 
-from quorvel_e2e import (GREEN, LINK_LAMP, PA_LAMP, POWER_BOX, accepts_connections, check, free_port, run,
-                         wait_until)
+from quorvel_e2e import GREEN, LINK_LAMP, PA_LAMP, POWER_BOX, check, free_port, run, wait_until
 
 POLL_S = 0.5  # the default poll interval
 OUTAGE_S = 5
 BACK_WITHIN_S = 2.0
 TRACE_LINE = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) quorvel\.cat: (\S+) ?(.*)$")
-PREFS_HEAD = "; FLTK preferences file format 1.0\n; vendor: w1hkj.com\n; application: {}\n\n[.]\n\n"
 
 
 def trace(session, kind=None, since=None):
@@ -35,30 +33,6 @@ def trace(session, kind=None, since=None):
             if (kind is None or match.group(2) == kind) and (since is None or when >= since):
                 found.append((when, match.group(2), match.group(3)))
     return found
-
-
-def start_rigctld(session, device, port):
-    process = session.start_process(
-        "rigctld", ["rigctld", "-m", "2029", "-r", device, "-s", "38400", "-T", "127.0.0.1", "-t", str(port)])
-    wait_until(lambda: accepts_connections(port), 20, f"rigctld to listen on port {port}", interval=0.1)
-    return process
-
-
-def start_flrig(session, device, port):
-    # flrig keeps its settings in ~/.flrig: the radio in flrig.prefs, the radio's own settings in
-    # K3.prefs. A file without the version flrig wrote it with is taken for none at all. The window
-    # goes to the bottom right, clear of ours.
-    folder = os.path.join(session.home, ".flrig")
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, "flrig.prefs"), "w", encoding="utf-8") as prefs:
-        prefs.write(PREFS_HEAD.format("flrig") + "xcvr_name:K3\n")
-    with open(os.path.join(folder, "K3.prefs"), "w", encoding="utf-8") as prefs:
-        prefs.write(PREFS_HEAD.format("K3") + f"version:1.4.7\nmainx:560\nmainy:560\nxcvr_serial_port:{device}\n"
-                    f"comm_baudrate:8\nxmlport:{port}\n")
-    env = dict(os.environ, HOME=session.home, DISPLAY=session.display, XDG_RUNTIME_DIR=session.runtime)
-    process = session.start_process("flrig", ["flrig"], env=env)
-    wait_until(lambda: accepts_connections(port), 20, f"flrig to listen on port {port}", interval=0.1)
-    return process
 
 
 def stop(process):
@@ -78,11 +52,12 @@ def type_power(session, text):
     return entered
 
 
-def works_through(session, kind, start_hub):
+def works_through(session, kind):
+    start_hub = session.start_rigctld if kind == "rigctld" else session.start_flrig
     sim = session.start_sim(port=3)
     device = os.path.join(session.ports, "com3")
     port = free_port()
-    hub = start_hub(session, device, port)
+    hub = start_hub(device, port)
     session.start_program(args=["--trace", "--radio", f"{kind}:127.0.0.1:{port}"])
 
     # The power shows within one poll of the first query, without a box.
@@ -108,7 +83,7 @@ def works_through(session, kind, start_hub):
     wait_until(lambda: trace(session, "lost", since=stopped), 5, "the loss in the trace")
     time.sleep(OUTAGE_S)
     session.check_no_message_box()
-    hub = start_hub(session, device, port)
+    hub = start_hub(device, port)
     back = time.time() - 0.001
     wait_until(lambda: trace(session, "rx", since=back), BACK_WITHIN_S, "a reply after the hub's return", interval=0.1)
     session.check_no_message_box()
@@ -118,11 +93,11 @@ def works_through(session, kind, start_hub):
 
 
 def through_rigctld(session):
-    works_through(session, "rigctld", start_rigctld)
+    works_through(session, "rigctld")
 
 
 def through_flrig(session):
-    works_through(session, "flrig", start_flrig)
+    works_through(session, "flrig")
 
 
 if __name__ == "__main__":

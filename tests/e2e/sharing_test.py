@@ -15,14 +15,8 @@ import threading
 import time
 import xmlrpc.client
 
-from quorvel_e2e import CHILD_PREFIX, POWER_BOX, check, run, wait_until
+from quorvel_e2e import CHILD_PREFIX, POWER_BOX, check, free_port, run, wait_until
 
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def start_sharing(session, link=True, args=()):
@@ -185,18 +179,7 @@ def troublesome_programs_hold_nobody_up(session):
 def flrig_through_the_serial_port_door(session):
     _, _, path = start_sharing(session)
     xmlport = free_port()
-    folder = os.path.join(session.home, ".flrig")
-    os.makedirs(folder, exist_ok=True)
-    head = "; FLTK preferences file format 1.0\n; vendor: w1hkj.com\n; application: {}\n\n[.]\n\n"
-    with open(os.path.join(folder, "flrig.prefs"), "w", encoding="utf-8") as prefs:
-        prefs.write(head.format("flrig") + "xcvr_name:K3\n")
-    with open(os.path.join(folder, "K3.prefs"), "w", encoding="utf-8") as prefs:
-        prefs.write(head.format("K3") + f"version:1.4.7\nmainx:560\nmainy:560\nxcvr_serial_port:{path}\n"
-                    f"comm_baudrate:8\nxmlport:{xmlport}\n")
-    env = dict(os.environ, HOME=session.home, DISPLAY=session.display, XDG_RUNTIME_DIR=session.runtime)
-    log = open(os.path.join(session.root, "flrig.log"), "w", encoding="utf-8")
-    flrig = subprocess.Popen([*CHILD_PREFIX, "flrig"], env=env, stdout=log, stderr=subprocess.STDOUT,
-                             stdin=subprocess.DEVNULL)
+    flrig = session.start_flrig(path, xmlport)
     try:
         server = xmlrpc.client.ServerProxy(f"http://127.0.0.1:{xmlport}")
 
@@ -211,7 +194,6 @@ def flrig_through_the_serial_port_door(session):
     finally:
         flrig.terminate()
         flrig.wait(timeout=10)
-        log.close()
 
 
 def shown_powers(log_path):
