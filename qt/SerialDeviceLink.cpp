@@ -15,6 +15,7 @@
 #ifndef Q_OS_WIN
 #include <cerrno>
 #include <grp.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -325,15 +326,41 @@ void SerialDeviceLink::applyControlLines() {
 }
 
 void SerialDeviceLink::onErrorOccurred(QSerialPort::SerialPortError error) {
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) || !m_port.isOpen()) {
+        return;
+    }
+    // Another program reading the same device (a second reader on the line) takes bytes away
+    // between the notice that some arrived and the read: the read then finds none, and QSerialPort
+    // reports whatever errno last held ("No such file or directory", "Inappropriate ioctl for
+    // device") or "Resource temporarily unavailable". The device is as usable as before.
+    if (stillThere()) {
+        m_port.clearError();
+        return;
+    }
     // A vanished device makes QSerialPort report a read error on every pass of the event loop;
     // only closing stops it.
-    if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && m_port.isOpen()) {
-        const QString reason = m_port.errorString();
-        m_port.close();
-        m_reportedThisReturn = false;
-        m_returnWatch.start();
-        emit lost(reason);
+    const QString reason = m_port.errorString();
+    m_port.close();
+    m_reportedThisReturn = false;
+    m_returnWatch.start();
+    emit lost(reason);
+}
+
+bool SerialDeviceLink::stillThere() const {
+#ifdef Q_OS_WIN
+    return false;
+#else
+    // A device hung up (a USB adapter pulled) or left by its other side (a pseudo-terminal's
+    // master closed) says so to poll() at once; a node gone or replaced is another sign.
+    pollfd probe{m_port.handle(), POLLIN, 0};
+    if (::poll(&probe, 1, 0) < 0 || (probe.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        return false;
     }
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(m_port.handle(), &opened) == 0 && ::stat(QFile::encodeName(m_device).constData(), &named) == 0 &&
+           opened.st_rdev == named.st_rdev;
+#endif
 }
 
 void SerialDeviceLink::lookForReturn() {

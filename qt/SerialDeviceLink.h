@@ -75,6 +75,8 @@ private:
     void openDevice();
     void applyControlLines();
     void onErrorOccurred(QSerialPort::SerialPortError error);
+    // The open device still answers and is still the one its path names.
+    bool stillThere() const;
     void lookForReturn();
 
     int m_commPort = 0;

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -108,6 +109,28 @@ public:
 private:
     int m_master = -1;
     QString m_slavePath;
+};
+
+// Another program reading the same device: takes whatever waits on its own descriptor the moment
+// the port's read notifier fires, before the port gets to read.
+class SecondReader : public QObject {
+public:
+    explicit SecondReader(int fd) : m_fd(fd) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (active && event->type() == QEvent::SockAct) {
+            char chunk[64];
+            const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+            taken += n > 0 ? static_cast<int>(n) : 0;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+    bool active = true;
+    int taken = 0;
+
+private:
+    int m_fd;
 };
 
 // Collects what the CAT trace writes while it lives, and turns the trace on for its lifetime
@@ -590,6 +613,52 @@ private slots:
         QVERIFY2(cpuUsed < 0.5 * static_cast<double>(wall.elapsed()) / 1000.0, qPrintable(QString::number(cpuUsed)));
         QCOMPARE(onComm.count(), 0);
         QCOMPARE(failureOf([&] { comm.output("PC;"); }).number, err::kPortNotOpen);
+    }
+
+    // Another program reading the same device takes a reply off the line between the port's notice
+    // that bytes arrived and its read, which then finds none. That is no lost device: the port
+    // must neither close nor reopen over it, and the next reply is read as ever.
+    void aSecondReaderOnTheDeviceIsNoLoss() {
+        Pty pty;
+        QVERIFY(pty.isValid());
+        link(1, pty.slavePath());
+        QtSerialComm comm(dirs());
+        QVERIFY(opened(comm, 1));
+        QVERIFY(pty.tookModeCommand());
+        auto* link = comm.findChild<quorvel::ByteLink*>();
+        auto* port = comm.findChild<QSerialPort*>();
+        QVERIFY(link != nullptr && port != nullptr);
+        QSignalSpy lost(link, &quorvel::ByteLink::lost);
+        QSignalSpy emptyReads(port, &QSerialPort::errorOccurred);
+        const int other = ::open(QFile::encodeName(pty.slavePath()).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(other >= 0);
+        // The other program, at the worst moment: right when the port is told to read.
+        SecondReader thief(other);
+        for (QSocketNotifier* notifier : port->findChildren<QSocketNotifier*>()) {
+            notifier->installEventFilter(&thief);
+        }
+
+        constexpr int kStolen = 5;
+        for (int i = 1; i <= kStolen; ++i) {
+            QVERIFY(pty.write("PC0501;"));
+            QTRY_COMPARE_WITH_TIMEOUT(thief.taken, i * 7, kDeadlineMs);
+            QTest::qWait(30);
+        }
+        thief.active = false;
+
+        QVERIFY2(emptyReads.count() >= kStolen, qPrintable(QString::number(emptyReads.count())));
+        QVERIFY2(lost.isEmpty(), qPrintable(lost.isEmpty() ? QString() : lost.first().first().toString()));
+        QVERIFY(comm.portOpen());
+        QCOMPARE(comm.input(), std::string());
+        QSignalSpy onComm(&comm, &QtSerialComm::onComm);
+        QVERIFY(pty.write("PC0601;"));
+        QVERIFY(onComm.wait(kDeadlineMs));
+        std::string received;
+        QTRY_COMPARE_WITH_TIMEOUT((received += comm.input(), QByteArray::fromStdString(received)),
+                                  QByteArray("PC0601;"), kDeadlineMs);
+        comm.output("PC;");
+        QCOMPARE(pty.read(3), QByteArray("PC;"));
+        ::close(other);
     }
 
     // No group may open a device with no rights for anyone, so none is suggested.
