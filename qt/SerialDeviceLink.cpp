@@ -307,6 +307,7 @@ void SerialDeviceLink::openDevice() {
     }
     m_device = device;
     m_entry = found.entry;
+    m_entryStamp = entryStamp(m_entry);
     applyControlLines();
 }
 
@@ -346,6 +347,25 @@ void SerialDeviceLink::onErrorOccurred(QSerialPort::SerialPortError error) {
     emit lost(reason);
 }
 
+SerialDeviceLink::EntryStamp SerialDeviceLink::entryStamp(const QString& entry) {
+    EntryStamp stamp;
+#ifndef Q_OS_WIN
+    struct stat info {};
+    if (::lstat(QFile::encodeName(entry).constData(), &info) == 0) {
+        stamp = {static_cast<std::uint64_t>(info.st_ino), info.st_ctim.tv_sec, info.st_ctim.tv_nsec};
+    }
+#else
+    Q_UNUSED(entry);
+#endif
+    return stamp;
+}
+
+bool SerialDeviceLink::isAnotherPseudoTerminal(const Mapping& found) const {
+    // A pseudo-terminal never comes back: its number goes to the next one any program opens. Only
+    // a link made anew to a pseudo-terminal (a simulator started again) is a return.
+    return found.device.startsWith(QStringLiteral("/dev/pts/")) && entryStamp(found.entry) == m_entryStamp;
+}
+
 bool SerialDeviceLink::stillThere() const {
 #ifdef Q_OS_WIN
     return false;
@@ -365,7 +385,7 @@ bool SerialDeviceLink::stillThere() const {
 
 void SerialDeviceLink::lookForReturn() {
     const Mapping found = mapping();
-    if (found.entry != m_entry || !QFileInfo::exists(found.device)) {
+    if (found.entry != m_entry || !QFileInfo::exists(found.device) || isAnotherPseudoTerminal(found)) {
         m_reportedThisReturn = false; // still away; the next return may be reported again
         return;
     }

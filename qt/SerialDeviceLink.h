@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 
 namespace quorvel {
@@ -77,6 +78,15 @@ private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
     // The open device still answers and is still the one its path names.
     bool stillThere() const;
+    // What tells a link or device node from one made anew at the same path.
+    struct EntryStamp {
+        std::uint64_t inode = 0;
+        std::int64_t changedSeconds = 0;
+        std::int64_t changedNanoseconds = 0;
+        bool operator==(const EntryStamp&) const = default;
+    };
+    static EntryStamp entryStamp(const QString& entry);
+    bool isAnotherPseudoTerminal(const Mapping& found) const;
     void lookForReturn();
 
     int m_commPort = 0;
@@ -87,6 +97,7 @@ private:
     QSerialPort m_port;
     QString m_device; // the path last opened, for messages: QSerialPort keeps only a short name
     QString m_entry;  // where that device was found; a vanished device must come back there
+    EntryStamp m_entryStamp;
     bool m_rts = false;
     bool m_dtr = false;
     QTimer m_returnWatch;
