@@ -18,7 +18,7 @@ TcpLink::TcpLink(QString host, std::uint16_t port, QObject* parent)
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpLink::onErrorOccurred);
     connect(&m_socket, &QTcpSocket::readyRead, this, &ByteLink::readyRead);
     connect(&m_connectTimer, &QTimer::timeout, this,
-            [this] { connectFailed(QStringLiteral("no answer within %1 s").arg(kConnectTimeout.count() / 1000.0)); });
+            [this] { connectFailed(QStringLiteral("no answer within %1 s").arg(m_connectTimer.interval() / 1000.0)); });
     connect(&m_retryTimer, &QTimer::timeout, this, &TcpLink::connectNow);
 }
 

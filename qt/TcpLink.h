@@ -35,6 +35,9 @@ public:
     qint64 bytesAvailable() const override;
     QString describe() const override;
 
+    // For tests that cannot wait the full time-out.
+    void setConnectTimeout(std::chrono::milliseconds timeout) { m_connectTimer.setInterval(timeout); }
+
 private:
     enum class State { Closed, Connecting, Open, Waiting };
 
