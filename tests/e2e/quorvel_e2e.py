@@ -431,6 +431,19 @@ class Session:
         wait_until(lambda: accepts_connections(port), 20, f"flrig to listen on port {port}", interval=0.1)
         return process
 
+    def start_ser2net(self, device, port):
+        """Debian's ser2net offering device as raw TCP on loopback port, from a YAML file written
+        here; returns once it listens."""
+        config = os.path.join(self.root, "ser2net.yaml")
+        with open(config, "w", encoding="utf-8") as f:
+            f.write("%YAML 1.1\n---\nconnection: &radio\n"
+                    f"    accepter: tcp,127.0.0.1,{port}\n"
+                    f"    connector: serialdev,{device},38400n81,local\n")
+        process = self.start_process(
+            "ser2net", ["ser2net", "-n", "-c", config, "-P", os.path.join(self.root, "ser2net.pid")])
+        wait_until(lambda: accepts_connections(port), 20, f"ser2net to listen on port {port}", interval=0.1)
+        return process
+
     def wait_for_exit(self, timeout=10):
         wait_until(lambda: self.program.poll() is not None, timeout, "quorvel to end")
         return self.program.returncode

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""The radio through the programs that own its port at a shared station: a running rigctld and a
-running flrig, each in front of the simulator. The program starts without a box, shows the power
-within a poll, a typed 25 reaches the radio as one command, and a hub stopped for 5 s and started
-again is polled again within 2 s, without a box.
+"""The radio through the programs that own its port at a shared station: a running rigctld, a
+running flrig, and ser2net putting the port on the network, each in front of the simulator. The
+program starts without a box, shows the power within a poll, a typed 25 reaches the radio as one
+command, and a hub stopped for 5 s and started again is polled again within 2 s, without a box.
 
 The program's trace tells what the window sent and got: flrig polls the radio itself, so the
 simulator's log alone cannot tell our queries from flrig's."""
@@ -13,7 +13,7 @@ import re
 import sys
 import time
 
-from quorvel_e2e import GREEN, LINK_LAMP, PA_LAMP, POWER_BOX, check, free_port, run, wait_until
+from quorvel_e2e import EXIT_BUTTON, GREEN, LINK_LAMP, PA_LAMP, POWER_BOX, check, free_port, run, wait_until
 
 POLL_S = 0.5  # the default poll interval
 OUTAGE_S = 5
@@ -53,7 +53,7 @@ def type_power(session, text):
 
 
 def works_through(session, kind):
-    start_hub = session.start_rigctld if kind == "rigctld" else session.start_flrig
+    start_hub = {"rigctld": session.start_rigctld, "flrig": session.start_flrig, "tcp": session.start_ser2net}[kind]
     sim = session.start_sim(port=3)
     device = os.path.join(session.ports, "com3")
     port = free_port()
@@ -100,5 +100,39 @@ def through_flrig(session):
     works_through(session, "flrig")
 
 
+def through_ser2net(session):
+    works_through(session, "tcp")
+
+
+def exit_program(session):
+    session.click(EXIT_BUTTON)
+    session.wait_for_exit()
+
+
+def route_choice_survives_a_restart(session):
+    """--radio is for one run and saves nothing; the radio setting rules every start, with no Com
+    port chosen and no box."""
+    session.start_sim(port=3)
+    port = free_port()
+    session.start_ser2net(os.path.join(session.ports, "com3"), port)
+    route = f"tcp:127.0.0.1:{port}"
+    session.write_settings({"port": "0"})
+
+    session.start_program(args=["--trace", "--radio", route])
+    wait_until(lambda: trace(session, "rx"), 5, "a reply through the route given for this run")
+    session.check_no_message_box()
+    exit_program(session)
+    check("radio" not in session.settings(), f"--radio was saved: {session.settings()}")
+
+    # As the connection dialog saves it.
+    session.write_settings({"port": "0", "radio": route})
+    for start in (1, 2):
+        session.start_program(args=["--trace"])
+        wait_until(lambda: trace(session, "rx"), 5, f"a reply through the stored route at start {start}")
+        session.check_no_message_box()
+        exit_program(session)
+        check(session.settings().get("radio") == route, f"start {start} left {session.settings()}")
+
+
 if __name__ == "__main__":
-    sys.exit(run("radio-hubs", [through_rigctld, through_flrig]))
+    sys.exit(run("radio-hubs", [through_rigctld, through_flrig, through_ser2net, route_choice_survives_a_restart]))
