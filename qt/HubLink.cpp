@@ -71,15 +71,6 @@ QString HubLink::describe() const {
     return m_name + u':' + m_carrier->describe().section(u':', 1);
 }
 
-bool HubLink::isQuery(QByteArrayView frame) {
-    if (frame.size() < 3 || frame.size() > 4 || frame.back() != ';') {
-        return false;
-    }
-    const QByteArrayView name = frame.first(frame.size() - 1);
-    return std::all_of(name.begin(), name.end(), [](char c) { return (c >= 'A' && c <= 'Z') || c == '$'; }) &&
-           name.front() != '$';
-}
-
 void HubLink::queue(QByteArray frame) {
     if (std::find(m_waiting.begin(), m_waiting.end(), frame) != m_waiting.end()) {
         return;

@@ -48,9 +48,6 @@ public:
     // For tests that cannot wait the whole time-out.
     void setAnswerTimeout(std::chrono::milliseconds timeout) { m_answerTimer.setInterval(timeout); }
 
-    // True for a frame that only asks ("PC;", "MD$;"): a command's name and its ";".
-    static bool isQuery(QByteArrayView frame);
-
 protected:
     // `name` is the route's kind as written ("rigctld"), also how the trace calls the program;
     // describe() gives the route text, with the carrier's host and port.

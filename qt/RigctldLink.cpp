@@ -2,8 +2,10 @@
 
 #include "qt/CatTrace.h"
 #include "qt/TcpLink.h"
+#include "share/ClientFrames.h"
 
 #include <memory>
+#include <string_view>
 
 namespace quorvel {
 
@@ -20,7 +22,7 @@ RigctldLink::RigctldLink(const QString& host, std::uint16_t port, QObject* paren
 RigctldLink::~RigctldLink() = default;
 
 QByteArray RigctldLink::request(const QByteArray& frame) {
-    return "W " + frame + (isQuery(frame) ? " ;\n" : " 0\n");
+    return "W " + frame + (expectsReply(std::string_view(frame.constData(), frame.size())) ? " ;\n" : " 0\n");
 }
 
 void RigctldLink::send(const QByteArray& frame) {

@@ -11,10 +11,6 @@ std::size_t modeIndex(std::string_view frame) {
     return frame[1] == '3' ? 1 : 0;
 }
 
-bool isQuery(FrameKind kind) {
-    return kind == FrameKind::Query || kind == FrameKind::CommandModeQuery || kind == FrameKind::AutoInfoQuery;
-}
-
 bool extendedForms(std::optional<char> k2Mode) {
     return k2Mode.has_value() && *k2Mode >= '2';
 }
@@ -250,7 +246,7 @@ void Arbiter::send(ClientId owner, const std::string& frame, Time now) {
         }
     }
     m_out.toRadio += frame;
-    const bool query = isQuery(classifyFrame(frame));
+    const bool query = expectsReply(frame);
     m_line = Exchange{owner, query ? replyPrefix(frame) : std::string{}, now + (query ? kReplyDeadline : kSetHold)};
     m_lastOwner = owner;
 }

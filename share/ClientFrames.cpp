@@ -56,6 +56,11 @@ FrameKind classifyFrame(std::string_view frame) {
     return FrameKind::Set;
 }
 
+bool expectsReply(std::string_view frame) {
+    const FrameKind kind = classifyFrame(frame);
+    return kind == FrameKind::Query || kind == FrameKind::CommandModeQuery || kind == FrameKind::AutoInfoQuery;
+}
+
 std::string replyPrefix(std::string_view frame) {
     return upper(frame.substr(0, std::min<std::size_t>(2, frame.find(';'))));
 }

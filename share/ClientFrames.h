@@ -28,6 +28,9 @@ enum class FrameKind {
 // would not take are refused here, so that no program can change what the radio sends to all.
 FrameKind classifyFrame(std::string_view frame);
 
+// True for a frame the radio answers: a query of any kind.
+bool expectsReply(std::string_view frame);
+
 // The first two letters, upper case: what the reply to a query starts with.
 std::string replyPrefix(std::string_view frame);
 

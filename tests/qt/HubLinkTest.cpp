@@ -120,25 +120,23 @@ class HubLinkTest : public QObject {
 private slots:
     void init() { QLoggingCategory::setFilterRules(QStringLiteral("quorvel.cat.debug=true")); }
 
-    void tellsQueriesFromSets_data() {
+    // A query waits for the radio's reply up to its ";"; anything else, actions without a
+    // parameter included, asks rigctld for no reply bytes at all.
+    void rigctldRequestForEachFrame_data() {
         QTest::addColumn<QByteArray>("frame");
-        QTest::addColumn<bool>("query");
-        QTest::newRow("power query") << QByteArray("PC;") << true;
-        QTest::newRow("sub receiver query") << QByteArray("MD$;") << true;
-        QTest::newRow("three letters") << QByteArray("RVM;") << true;
-        QTest::newRow("power set") << QByteArray("PC0251;") << false;
-        QTest::newRow("mode set") << QByteArray("MD2;") << false;
-        QTest::newRow("one letter") << QByteArray("P;") << false;
-        QTest::newRow("empty") << QByteArray(";") << false;
-        QTest::newRow("no end") << QByteArray("PC") << false;
-        QTest::newRow("lower case") << QByteArray("pc;") << false;
-        QTest::newRow("dollar first") << QByteArray("$PC;") << false;
+        QTest::addColumn<QByteArray>("request");
+        QTest::newRow("power query") << QByteArray("PC;") << QByteArray("W PC; ;\n");
+        QTest::newRow("sub receiver query") << QByteArray("MD$;") << QByteArray("W MD$; ;\n");
+        QTest::newRow("firmware query") << QByteArray("RVM;") << QByteArray("W RVM; ;\n");
+        QTest::newRow("mode query") << QByteArray("K2;") << QByteArray("W K2; ;\n");
+        QTest::newRow("power set") << QByteArray("PC0251;") << QByteArray("W PC0251; 0\n");
+        QTest::newRow("mode set") << QByteArray("K22;") << QByteArray("W K22; 0\n");
+        QTest::newRow("action") << QByteArray("TX;") << QByteArray("W TX; 0\n");
     }
-    void tellsQueriesFromSets() {
+    void rigctldRequestForEachFrame() {
         QFETCH(QByteArray, frame);
-        QFETCH(bool, query);
-        QCOMPARE(HubLink::isQuery(frame), query);
-        QCOMPARE(RigctldLink::request(frame), "W " + frame + (query ? " ;\n" : " 0\n"));
+        QFETCH(QByteArray, request);
+        QCOMPARE(RigctldLink::request(frame), request);
     }
 
     void rigctldCarriesQueriesAndSetsOneAtATime() {
