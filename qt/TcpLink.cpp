@@ -6,6 +6,10 @@
 
 namespace quorvel {
 
+namespace {
+constexpr qsizetype kFirstWordsKept = 200;
+} // namespace
+
 TcpLink::TcpLink(QString host, std::uint16_t port, QObject* parent)
     : ByteLink(parent), m_host(std::move(host)), m_port(port), m_socket(this), m_connectTimer(this),
       m_retryTimer(this) {
@@ -29,6 +33,7 @@ TcpLink::~TcpLink() {
 void TcpLink::open() {
     close();
     m_reportFailure = true;
+    m_reportClosedAtOnce = true;
     connectNow();
 }
 
@@ -55,7 +60,11 @@ void TcpLink::write(QByteArrayView bytes) {
 }
 
 QByteArray TcpLink::readAll() {
-    return m_socket.readAll();
+    QByteArray bytes = m_socket.readAll();
+    if (m_reportClosedAtOnce && m_firstWords.size() < kFirstWordsKept) {
+        m_firstWords += bytes.left(kFirstWordsKept - m_firstWords.size());
+    }
+    return bytes;
 }
 
 qint64 TcpLink::bytesAvailable() const {
@@ -80,27 +89,46 @@ void TcpLink::onConnected() {
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_state = State::Open;
     m_reportFailure = false;
+    m_openedAt.start();
+    m_firstWords.clear();
     emit opened();
 }
 
 void TcpLink::onDisconnected() {
-    if (m_state != State::Open) {
-        return;
+    if (m_state == State::Open) {
+        dropped(QStringLiteral("the server closed the connection"));
     }
-    m_state = State::Waiting;
-    m_retryTimer.start();
-    emit lost(QStringLiteral("the server closed the connection"));
 }
 
 void TcpLink::onErrorOccurred(QAbstractSocket::SocketError error) {
     if (m_state == State::Connecting) {
         connectFailed(m_socket.errorString());
     } else if (m_state == State::Open && error != QAbstractSocket::RemoteHostClosedError) {
-        const QString reason = m_socket.errorString();
-        m_state = State::Waiting;
-        m_socket.abort();
-        m_retryTimer.start();
-        emit lost(reason);
+        dropped(m_socket.errorString());
+    }
+}
+
+void TcpLink::dropped(const QString& reason) {
+    const bool atOnce = m_openedAt.elapsed() < kClosedAtOnce.count();
+    if (m_reportClosedAtOnce && atOnce) {
+        m_firstWords += m_socket.peek(kFirstWordsKept);
+    }
+    const QString said = QString::fromLatin1(m_firstWords.left(kFirstWordsKept)).simplified();
+    m_state = State::Waiting;
+    m_socket.abort();
+    m_retryTimer.start();
+    emit lost(reason);
+    if (m_reportClosedAtOnce && atOnce) {
+        m_reportClosedAtOnce = false;
+        emit refused(err::kInvalidPortNumber,
+                     QStringLiteral("Invalid port number: %1 port %2 closed the connection at once (%3)")
+                         .arg(m_host)
+                         .arg(m_port)
+                         .arg(said.isEmpty() ? reason : said));
+    }
+    if (!atOnce) {
+        // It worked once: from now on the server away is the device away, not a refusal.
+        m_reportClosedAtOnce = false;
     }
 }
 

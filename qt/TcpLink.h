@@ -2,6 +2,7 @@
 
 #include "qt/ByteLink.h"
 
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -18,11 +19,17 @@ namespace quorvel {
 // refused() as 8002 naming host, port and the system's reason; after that, and after a loss, the
 // link tries again every kRetryInterval without a word until the server answers: a server stopped
 // and started again is the same as an adapter pulled and plugged in again.
+//
+// A server that takes the connection and closes it within kClosedAtOnce refuses too: ser2net does
+// so, with a line of text, when it cannot open the device behind it. The first such close after
+// open() is emitted through refused() naming host, port and what the server said; later ones are
+// the device still away and go unreported, as connect failures do.
 class TcpLink : public ByteLink {
     Q_OBJECT
 public:
     static constexpr auto kConnectTimeout = std::chrono::milliseconds{3000};
     static constexpr auto kRetryInterval = std::chrono::milliseconds{500};
+    static constexpr auto kClosedAtOnce = std::chrono::milliseconds{1000};
 
     TcpLink(QString host, std::uint16_t port, QObject* parent = nullptr);
     ~TcpLink() override;
@@ -46,6 +53,7 @@ private:
     void onDisconnected();
     void onErrorOccurred(QAbstractSocket::SocketError error);
     void connectFailed(const QString& reason);
+    void dropped(const QString& reason);
 
     QString m_host;
     std::uint16_t m_port;
@@ -53,7 +61,10 @@ private:
     QTimer m_connectTimer;
     QTimer m_retryTimer;
     State m_state = State::Closed;
-    bool m_reportFailure = false; // no connect has failed since open()
+    bool m_reportFailure = false;      // no connect has failed since open()
+    bool m_reportClosedAtOnce = false; // nor has a connection been closed at once, nor lasted
+    QElapsedTimer m_openedAt;
+    QByteArray m_firstWords; // what the server said first, for a refusal
 };
 
 } // namespace quorvel

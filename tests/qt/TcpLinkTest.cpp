@@ -141,6 +141,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(server->hasPendingConnections(), kDeadlineMs);
         QTcpSocket* peer = server->nextPendingConnection();
         QTRY_VERIFY_WITH_TIMEOUT(link.isOpen(), kDeadlineMs);
+        QTest::qWait(static_cast<int>(TcpLink::kClosedAtOnce.count()) + 100); // up a while: not turned away
 
         server.reset(); // closes the listener and the accepted connection with it
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, kDeadlineMs);
@@ -165,6 +166,44 @@ private slots:
         peer->write("PC0501;");
         QVERIFY(readyRead.wait(kDeadlineMs));
         QCOMPARE(link.readAll(), QByteArray("PC0501;"));
+    }
+
+    // ser2net takes the connection and closes it with a line of text when it cannot open the
+    // device behind it: a refusal, said once, then tried again quietly until the device is there.
+    void aServerThatClosesAtOnceRefusesOnceAndIsTakenUpWhenItStaysOpen() {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        bool deviceThere = false;
+        int turnedAway = 0;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket* peer = server.nextPendingConnection();
+            if (!deviceThere) {
+                ++turnedAway;
+                peer->write("Device open failure: Value or file not found\r\n");
+                peer->disconnectFromHost();
+            }
+        });
+        TcpLink link(QStringLiteral("127.0.0.1"), server.serverPort());
+        QSignalSpy refused(&link, &ByteLink::refused);
+        QSignalSpy lost(&link, &ByteLink::lost);
+
+        link.open();
+
+        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, kDeadlineMs);
+        const QString description = refused.first().at(1).toString();
+        for (const QString& part : {QStringLiteral("127.0.0.1"), QString::number(server.serverPort()),
+                                    QStringLiteral("Device open failure: Value or file not found")}) {
+            QVERIFY2(description.contains(part), qPrintable(description));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(turnedAway >= 3, kDeadlineMs);
+        QCOMPARE(refused.count(), 1);
+        QVERIFY(lost.count() >= 3);
+
+        deviceThere = true;
+        QTRY_VERIFY_WITH_TIMEOUT(link.isOpen(), kDeadlineMs);
+        QTest::qWait(static_cast<int>(TcpLink::kClosedAtOnce.count()));
+        QVERIFY(link.isOpen());
+        QCOMPARE(refused.count(), 1);
     }
 
     // Under the window's serial component: a refusal at start is raised once through the receive
