@@ -17,7 +17,7 @@ namespace quorvel {
 namespace {
 
 constexpr const char* kClientProperty = "shareClient";
-constexpr qint64 kMaxUnread = 64 * 1024;
+constexpr qint64 kMaxUnread = qint64{64} * 1024;
 
 Arbiter::Time now() {
     return std::chrono::steady_clock::now();
