@@ -5,6 +5,7 @@
 #include "qt/CatTrace.h"
 #include "qt/FlrigLink.h"
 #include "qt/RigctldLink.h"
+#include "qt/TcpLink.h"
 #include "tests/qt/QtTestMain.h"
 
 #include <QDeadlineTimer>
@@ -296,15 +297,17 @@ private slots:
         link->open();
         QVERIFY(waitOpen(*link));
 
-        // Stopped with a request out: lost at once, and what waited is not sent to the new server.
+        // Stopped with a request out, once it has served a while (a server that closes at once
+        // is refusing): lost at once, and what waited is not sent to the new server.
+        QTest::qWait(static_cast<int>((TcpLink::kClosedAtOnce + 100ms).count()));
         link->write("PC;");
         hub.take(1, end);
         link->write("PC0251;");
         hub.stop();
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, kDeadlineMs);
         QVERIFY(!link->isOpen());
-        link->write("PC;"); // lost, as bytes sent down an unplugged cable are
-        QTest::qWait(1000);
+        link->write("PC;");           // lost, as bytes sent down an unplugged cable are
+        QTest::qWait(700);            // past a retry
         QCOMPARE(refused.count(), 0); // the watch for its return says nothing
         QVERIFY(hub.listen(hub.port()));
         QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 2, 2000);
@@ -331,7 +334,7 @@ private slots:
         link->close();
         hub.stop();
         QVERIFY(hub.listen(hub.port()));
-        QTest::qWait(1000);
+        QTest::qWait(700); // past a retry
         QCOMPARE(hub.connections(), 3);
         QCOMPARE(lost.count(), 2);
         QCOMPARE(refused.count(), 0);
@@ -372,7 +375,7 @@ private slots:
                      description.contains(QStringLiteral("refused"), Qt::CaseInsensitive),
                  qPrintable(description));
         // Retried without a word until it answers.
-        QTest::qWait(1200);
+        QTest::qWait(700); // past a retry
         QCOMPARE(refused.count(), 1);
         QVERIFY(hub.listen(port));
         QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 2000);
