@@ -13,8 +13,11 @@ std::unique_ptr<ByteLink> makeRouteLink(const RadioRoute& route, const SerialLin
     switch (route.kind) {
     case RadioRoute::Kind::Device:
         return std::make_unique<SerialDeviceLink>(QString::fromStdString(route.device), line);
-    case RadioRoute::Kind::Tcp:
-        return std::make_unique<TcpLink>(QString::fromStdString(route.host), route.port);
+    case RadioRoute::Kind::Tcp: {
+        auto link = std::make_unique<TcpLink>(QString::fromStdString(route.host), route.port);
+        link->setClosedAtOnceRefuses(true);
+        return link;
+    }
     case RadioRoute::Kind::Rigctld:
         return std::make_unique<RigctldLink>(QString::fromStdString(route.host), route.port);
     case RadioRoute::Kind::Flrig:

@@ -33,7 +33,7 @@ TcpLink::~TcpLink() {
 void TcpLink::open() {
     close();
     m_reportFailure = true;
-    m_reportClosedAtOnce = true;
+    m_reportClosedAtOnce = m_closedAtOnceRefuses;
     connectNow();
 }
 

@@ -20,10 +20,11 @@ namespace quorvel {
 // link tries again every kRetryInterval without a word until the server answers: a server stopped
 // and started again is the same as an adapter pulled and plugged in again.
 //
-// A server that takes the connection and closes it within kClosedAtOnce refuses too: ser2net does
-// so, with a line of text, when it cannot open the device behind it. The first such close after
-// open() is emitted through refused() naming host, port and what the server said; later ones are
-// the device still away and go unreported, as connect failures do.
+// On the raw route (setClosedAtOnceRefuses), a server that takes the connection and closes it within
+// kClosedAtOnce refuses too: ser2net does so, with a line of text, when it cannot open the device
+// behind it. The first such close after open() is emitted through refused() naming host, port and
+// what the server said; later ones are the device still away and go unreported, as connect
+// failures do. A program that answers requests (rigctld, flrig) is not judged by that.
 class TcpLink : public ByteLink {
     Q_OBJECT
 public:
@@ -41,6 +42,8 @@ public:
     QByteArray readAll() override;
     qint64 bytesAvailable() const override;
     QString describe() const override;
+
+    void setClosedAtOnceRefuses(bool refuses) { m_closedAtOnceRefuses = refuses; }
 
     // For tests that cannot wait the full time-out.
     void setConnectTimeout(std::chrono::milliseconds timeout) { m_connectTimer.setInterval(timeout); }
@@ -61,7 +64,8 @@ private:
     QTimer m_connectTimer;
     QTimer m_retryTimer;
     State m_state = State::Closed;
-    bool m_reportFailure = false;      // no connect has failed since open()
+    bool m_reportFailure = false; // no connect has failed since open()
+    bool m_closedAtOnceRefuses = false;
     bool m_reportClosedAtOnce = false; // nor has a connection been closed at once, nor lasted
     QElapsedTimer m_openedAt;
     QByteArray m_firstWords; // what the server said first, for a refusal

@@ -134,6 +134,7 @@ private slots:
         QVERIFY(server->listen(QHostAddress::LocalHost));
         const quint16 port = server->serverPort();
         TcpLink link(QStringLiteral("127.0.0.1"), port);
+        link.setClosedAtOnceRefuses(true);
         QSignalSpy opened(&link, &ByteLink::opened);
         QSignalSpy lost(&link, &ByteLink::lost);
         QSignalSpy refused(&link, &ByteLink::refused);
@@ -184,6 +185,7 @@ private slots:
             }
         });
         TcpLink link(QStringLiteral("127.0.0.1"), server.serverPort());
+        link.setClosedAtOnceRefuses(true);
         QSignalSpy refused(&link, &ByteLink::refused);
         QSignalSpy lost(&link, &ByteLink::lost);
 
