@@ -10,6 +10,7 @@
 #include <chrono>
 #include <deque>
 #include <memory>
+#include <string_view>
 
 namespace quorvel {
 
@@ -68,6 +69,8 @@ protected:
     // matched to our requests, so it is dropped and made anew, as after a loss.
     void restart(const QString& reason);
     ByteLink& carrier() { return *m_carrier; }
+    // The frame whose answer is awaited; empty when none is.
+    std::string_view outstanding() const { return {m_out.constData(), static_cast<std::size_t>(m_out.size())}; }
     const QString& name() const { return m_name; }
 
 private:

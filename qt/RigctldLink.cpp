@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace quorvel {
 
@@ -22,7 +23,9 @@ RigctldLink::RigctldLink(const QString& host, std::uint16_t port, QObject* paren
 RigctldLink::~RigctldLink() = default;
 
 QByteArray RigctldLink::request(const QByteArray& frame) {
-    return "W " + frame + (expectsReply(std::string_view(frame.constData(), frame.size())) ? " ;\n" : " 0\n");
+    return "+W " + frame +
+           (expectsReply(std::string_view(frame.constData(), static_cast<std::size_t>(frame.size()))) ? " ;\n"
+                                                                                                      : " 0\n");
 }
 
 void RigctldLink::send(const QByteArray& frame) {
@@ -35,12 +38,16 @@ void RigctldLink::take(const QByteArray& bytes) {
     m_line += bytes;
     qsizetype end = 0;
     while ((end = m_line.indexOf('\n')) >= 0) {
-        const QByteArray line = m_line.first(end);
+        QByteArray line = m_line.first(end);
         m_line.remove(0, end + 1);
+        const bool reply = line.startsWith("Reply: ");
+        if (reply) {
+            line.remove(0, 7);
+        }
         if (line.startsWith("RPRT ")) {
-            answeredNothing(QStringLiteral("rigctld answered %1").arg(visibleBytes(line)));
-        } else {
-            answered(line);
+            endOfAnswer(line.sliced(5));
+        } else if (reply) {
+            m_reply = line;
         }
     }
     if (m_line.size() > kMaxLine) {
@@ -49,8 +56,20 @@ void RigctldLink::take(const QByteArray& bytes) {
     }
 }
 
+void RigctldLink::endOfAnswer(const QByteArray& code) {
+    const QByteArray reply = std::exchange(m_reply, {});
+    if (code != "0") {
+        answeredNothing(QStringLiteral("rigctld answered RPRT %1").arg(QString::fromLatin1(code)));
+    } else if (reply.isEmpty() && expectsReply(outstanding())) {
+        answeredNothing(QStringLiteral("the radio did not answer"));
+    } else {
+        answered(reply);
+    }
+}
+
 void RigctldLink::forget() {
     m_line.clear();
+    m_reply.clear();
 }
 
 } // namespace quorvel

@@ -79,6 +79,11 @@ private:
     int m_connections = 0;
 };
 
+// rigctld's extended answer to a raw command.
+QByteArray rigctldAnswer(QByteArrayView arguments, QByteArrayView reply) {
+    return "send_cmd_rx: " + arguments.toByteArray() + "\nReply: " + reply.toByteArray() + "\nRPRT 0\n";
+}
+
 // flrig's HTTP answer around a method response, as flrig writes it.
 QByteArray flrigHttp(QByteArrayView response, QByteArrayView status = "200 OK") {
     const QByteArray body =
@@ -126,13 +131,13 @@ private slots:
     void rigctldRequestForEachFrame_data() {
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QByteArray>("request");
-        QTest::newRow("power query") << QByteArray("PC;") << QByteArray("W PC; ;\n");
-        QTest::newRow("sub receiver query") << QByteArray("MD$;") << QByteArray("W MD$; ;\n");
-        QTest::newRow("firmware query") << QByteArray("RVM;") << QByteArray("W RVM; ;\n");
-        QTest::newRow("mode query") << QByteArray("K2;") << QByteArray("W K2; ;\n");
-        QTest::newRow("power set") << QByteArray("PC0251;") << QByteArray("W PC0251; 0\n");
-        QTest::newRow("mode set") << QByteArray("K22;") << QByteArray("W K22; 0\n");
-        QTest::newRow("action") << QByteArray("TX;") << QByteArray("W TX; 0\n");
+        QTest::newRow("power query") << QByteArray("PC;") << QByteArray("+W PC; ;\n");
+        QTest::newRow("sub receiver query") << QByteArray("MD$;") << QByteArray("+W MD$; ;\n");
+        QTest::newRow("firmware query") << QByteArray("RVM;") << QByteArray("+W RVM; ;\n");
+        QTest::newRow("mode query") << QByteArray("K2;") << QByteArray("+W K2; ;\n");
+        QTest::newRow("power set") << QByteArray("PC0251;") << QByteArray("+W PC0251; 0\n");
+        QTest::newRow("mode set") << QByteArray("K22;") << QByteArray("+W K22; 0\n");
+        QTest::newRow("action") << QByteArray("TX;") << QByteArray("+W TX; 0\n");
     }
     void rigctldRequestForEachFrame() {
         QFETCH(QByteArray, frame);
@@ -150,38 +155,41 @@ private slots:
 
         // A query comes back as the line text the radio would have sent, in whatever pieces.
         link.write("PC;");
-        QCOMPARE(hub.take(1, "\n"), QByteArray("W PC; ;\n"));
-        hub.answer("PC05");
-        hub.answer("01;\n");
+        QCOMPARE(hub.take(1, "\n"), QByteArray("+W PC; ;\n"));
+        hub.answer("send_cmd_rx: PC; ;\nReply: PC05");
+        hub.answer("01;\nRPRT 0\n");
         QTRY_COMPARE(ready.count(), 1);
         QCOMPARE(link.readAll(), QByteArray("PC0501;"));
 
         // A set and a query in one write, a query in two: each goes out only once the one before
-        // is answered, and a set's empty answer gives the window nothing.
+        // is answered, and a set's empty reply gives the window nothing.
         link.write("\r\nPC0251;PC;P");
-        QCOMPARE(hub.take(1, "\n"), QByteArray("W PC0251; 0\n"));
+        QCOMPARE(hub.take(1, "\n"), QByteArray("+W PC0251; 0\n"));
         QCOMPARE(hub.takeSettled(), QByteArray());
         link.write("C;");
-        hub.answer("\n");
-        QCOMPARE(hub.take(1, "\n"), QByteArray("W PC; ;\n"));
+        hub.answer(rigctldAnswer("PC0251; 0", ""));
+        QCOMPARE(hub.take(1, "\n"), QByteArray("+W PC; ;\n"));
         // A poll repeated while one waits asks nothing new.
         link.write("PC;");
         link.write("PC;");
-        hub.answer("PC0251;\n");
-        QCOMPARE(hub.take(1, "\n"), QByteArray("W PC; ;\n"));
+        hub.answer(rigctldAnswer("PC; ;", "PC0251;"));
+        QCOMPARE(hub.take(1, "\n"), QByteArray("+W PC; ;\n"));
         QCOMPARE(hub.takeSettled(), QByteArray());
         QCOMPARE(link.readAll(), QByteArray("PC0251;"));
 
-        // rigctld's error (the radio did not answer) gives the window nothing, and the next
-        // request goes on.
-        hub.answer("RPRT -5\n");
+        // A radio that did not answer, and rigctld's error, give the window nothing, and the next
+        // request goes on; a radio's refusal is handed on as it came.
+        hub.answer("send_cmd_rx: PC; ;\nReply: RPRT 0\n");
         link.write("PC;");
-        QCOMPARE(hub.take(1, "\n"), QByteArray("W PC; ;\n"));
-        hub.answer("?;\n");
+        QCOMPARE(hub.take(1, "\n"), QByteArray("+W PC; ;\n"));
+        hub.answer("send_cmd_rx: PC; ;\nRPRT -5\n");
+        link.write("PC;");
+        QCOMPARE(hub.take(1, "\n"), QByteArray("+W PC; ;\n"));
+        hub.answer(rigctldAnswer("PC; ;", "?;"));
         QTRY_COMPARE(link.bytesAvailable(), qint64{2});
         QCOMPARE(link.readAll(), QByteArray("?;"));
-        // A line nobody asked for is dropped.
-        hub.answer("PC0991;\n");
+        // An answer nobody asked for is dropped.
+        hub.answer(rigctldAnswer("PC; ;", "PC0991;"));
         QCOMPARE(hub.takeSettled(), QByteArray());
         QCOMPARE(link.readAll(), QByteArray());
     }
@@ -315,7 +323,7 @@ private slots:
         QCOMPARE(hub.takeSettled(), QByteArray());
         link->write("PC;");
         QVERIFY(hub.take(1, end).contains("PC;"));
-        hub.answer(flrig ? flrigAnswer("PC0501;") : QByteArray("PC0501;\n"));
+        hub.answer(flrig ? flrigAnswer("PC0501;") : rigctldAnswer("PC; ;", "PC0501;"));
         QCOMPARE(received(*link), QByteArray("PC0501;"));
 
         // Silent past the time-out: the connection is made anew and the polls go on.
@@ -327,7 +335,7 @@ private slots:
         QTRY_COMPARE(hub.connections(), 3);
         link->write("PC;");
         hub.take(1, end);
-        hub.answer(flrig ? flrigAnswer("PC0501;") : QByteArray("PC0501;\n"));
+        hub.answer(flrig ? flrigAnswer("PC0501;") : rigctldAnswer("PC; ;", "PC0501;"));
         QCOMPARE(received(*link), QByteArray("PC0501;"));
 
         // Closed: no more connects, and nothing reported.
