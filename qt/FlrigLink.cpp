@@ -1,7 +1,6 @@
 #include "qt/FlrigLink.h"
 
 #include "qt/CatTrace.h"
-#include "qt/TcpLink.h"
 
 #include <QList>
 #include <QXmlStreamReader>
@@ -28,8 +27,8 @@ std::optional<QByteArray> headerValue(QByteArrayView head, QByteArrayView name) 
 
 } // namespace
 
-FlrigLink::FlrigLink(const QString& host, std::uint16_t port, QObject* parent)
-    : HubLink(std::make_unique<TcpLink>(host, port), QStringLiteral("flrig"), parent),
+FlrigLink::FlrigLink(std::unique_ptr<ByteLink> carrier, QObject* parent)
+    : HubLink(std::move(carrier), QStringLiteral("flrig"), parent),
       // HOST:PORT, with an IPv6 host in brackets, as the route is written after its kind.
       m_hostHeader(describe().section(u':', 1)) {}
 

@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace quorvel {
@@ -27,7 +27,8 @@ public:
     // An HTTP answer larger than this is not flrig's answer to one frame.
     static constexpr qsizetype kMaxAnswer = qsizetype{64} * 1024;
 
-    FlrigLink(const QString& host, std::uint16_t port, QObject* parent = nullptr);
+    // carrier: the connection to flrig, not opened yet.
+    explicit FlrigLink(std::unique_ptr<ByteLink> carrier, QObject* parent = nullptr);
     ~FlrigLink() override;
 
     // The XML-RPC call that writes this frame.

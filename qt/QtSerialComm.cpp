@@ -24,8 +24,10 @@ void QtSerialComm::LaterDeleter::operator()(ByteLink* link) const {
     link->deleteLater();
 }
 
-QtSerialComm::QtSerialComm(PortSearchDirs dirs, QObject* parent)
-    : QObject(parent), m_dirs(std::move(dirs)), m_linkFactory(makeRouteLink) {}
+QtSerialComm::QtSerialComm(PortSearchDirs dirs, NetworkKit* network, QObject* parent)
+    : QObject(parent), m_dirs(std::move(dirs)),
+      m_linkFactory(
+          [network](const RadioRoute& route, const SerialLine& line) { return makeRouteLink(route, line, network); }) {}
 
 QtSerialComm::~QtSerialComm() {
     // The window goes without Exit (closed, or a stop signal): the port still closes in order, and

@@ -22,7 +22,8 @@ namespace quorvel {
 // Errors are RunTimeErrors whose description names the device or route: 8002 the number or route
 // leads to nothing usable, 8005 the device is busy (or CommPort is written while open), 8010 no
 // permission, 8018 a write while closed, 8020 a failed write, 380 a Settings text that is not
-// "baud,P,data,stop" or a route that is none.
+// "baud,P,data,stop" or a route that is none, 75 networking that cannot be loaded for a network
+// route.
 //
 // Settings and the route take effect at the next open; RThreshold, RTSEnable and DTREnable at once
 // and at every open. Text is handed over byte for byte: one char of std::string per byte
@@ -33,7 +34,8 @@ namespace quorvel {
 class QtSerialComm : public QObject, public SerialComm {
     Q_OBJECT
 public:
-    explicit QtSerialComm(PortSearchDirs dirs, QObject* parent = nullptr);
+    // network: where network routes' links come from; without it they are refused (8002).
+    explicit QtSerialComm(PortSearchDirs dirs, NetworkKit* network = nullptr, QObject* parent = nullptr);
     ~QtSerialComm() override;
 
     // The folders of the user's own environment (HOME, XDG_CONFIG_HOME).

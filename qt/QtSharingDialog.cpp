@@ -4,15 +4,29 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
 namespace quorvel {
 
 namespace {
 constexpr const char* kLinkSuggestion = "~/.wine/dosdevices/com9";
+
+// This machine only: 127.0.0.0/8, ::1, or an IPv4 loopback address written as IPv6. An address
+// that does not parse is not taken for one, so it gets the warning.
+bool isLoopback(const std::string& host) {
+    in_addr v4{};
+    if (::inet_pton(AF_INET, host.c_str(), &v4) == 1) {
+        return (ntohl(v4.s_addr) >> 24U) == 127U;
+    }
+    in6_addr v6{};
+    return ::inet_pton(AF_INET6, host.c_str(), &v6) == 1 &&
+           (IN6_IS_ADDR_LOOPBACK(&v6) || (IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127U));
+}
 } // namespace
 
 QtSharingBox::QtSharingBox(const SharingChoice& current, QWidget* parent)
@@ -68,8 +82,7 @@ QString QtSharingBox::warning() const {
 
 void QtSharingBox::sayWarning() {
     const std::optional<ShareAddress> address = parseShareAddress(m_address->text().trimmed().toStdString());
-    const bool outside =
-        m_networkTick->isChecked() && address && !QHostAddress(QString::fromStdString(address->host)).isLoopback();
+    const bool outside = m_networkTick->isChecked() && address && !isLoopback(address->host);
     m_warning->setText(outside ? tr("Anyone who can reach this address can key your transmitter. Share beyond this "
                                     "computer only on a network you trust.")
                                : QString());

@@ -1,7 +1,6 @@
 #include "qt/RigctldLink.h"
 
 #include "qt/CatTrace.h"
-#include "qt/TcpLink.h"
 #include "share/ClientFrames.h"
 
 #include <memory>
@@ -17,8 +16,8 @@ constexpr qsizetype kMaxLine = 1024;
 
 } // namespace
 
-RigctldLink::RigctldLink(const QString& host, std::uint16_t port, QObject* parent)
-    : HubLink(std::make_unique<TcpLink>(host, port), QStringLiteral("rigctld"), parent) {}
+RigctldLink::RigctldLink(std::unique_ptr<ByteLink> carrier, QObject* parent)
+    : HubLink(std::move(carrier), QStringLiteral("rigctld"), parent) {}
 
 RigctldLink::~RigctldLink() = default;
 

@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include <cstdint>
+#include <memory>
 
 namespace quorvel {
 
@@ -24,7 +24,8 @@ namespace quorvel {
 class RigctldLink : public HubLink {
     Q_OBJECT
 public:
-    RigctldLink(const QString& host, std::uint16_t port, QObject* parent = nullptr);
+    // carrier: the connection to rigctld, not opened yet.
+    explicit RigctldLink(std::unique_ptr<ByteLink> carrier, QObject* parent = nullptr);
     ~RigctldLink() override;
 
     // The command line for a frame, with its line end.

@@ -3,25 +3,31 @@
 #include "link/RunTimeError.h"
 #include "qt/FlrigLink.h"
 #include "qt/RigctldLink.h"
-#include "qt/TcpLink.h"
 
 #include <QString>
 
 namespace quorvel {
 
-std::unique_ptr<ByteLink> makeRouteLink(const RadioRoute& route, const SerialLine& line) {
+std::unique_ptr<ByteLink> makeRouteLink(const RadioRoute& route, const SerialLine& line, NetworkKit* network) {
+    const QString host = QString::fromStdString(route.host);
     switch (route.kind) {
     case RadioRoute::Kind::Device:
         return std::make_unique<SerialDeviceLink>(QString::fromStdString(route.device), line);
-    case RadioRoute::Kind::Tcp: {
-        auto link = std::make_unique<TcpLink>(QString::fromStdString(route.host), route.port);
-        link->setClosedAtOnceRefuses(true);
-        return link;
-    }
+    case RadioRoute::Kind::Tcp:
+        if (network != nullptr) {
+            return network->makeTcpLink(host, route.port, true);
+        }
+        break;
     case RadioRoute::Kind::Rigctld:
-        return std::make_unique<RigctldLink>(QString::fromStdString(route.host), route.port);
+        if (network != nullptr) {
+            return std::make_unique<RigctldLink>(network->makeTcpLink(host, route.port, false));
+        }
+        break;
     case RadioRoute::Kind::Flrig:
-        return std::make_unique<FlrigLink>(QString::fromStdString(route.host), route.port);
+        if (network != nullptr) {
+            return std::make_unique<FlrigLink>(network->makeTcpLink(host, route.port, false));
+        }
+        break;
     }
     throw RunTimeError(err::kInvalidPortNumber,
                        "Invalid port number: " + radioRouteText(route) + " is a route this build cannot reach");

@@ -2,6 +2,7 @@
 
 #include "link/RadioRoute.h"
 #include "qt/ByteLink.h"
+#include "qt/NetworkKit.h"
 #include "qt/SerialDeviceLink.h"
 
 #include <functional>
@@ -13,7 +14,8 @@ namespace quorvel {
 // settings; network routes have none.
 using LinkFactory = std::function<std::unique_ptr<ByteLink>(const RadioRoute& route, const SerialLine& line)>;
 
-// The link for each kind of route. Throws RunTimeError 8002 for a route this build cannot reach.
-std::unique_ptr<ByteLink> makeRouteLink(const RadioRoute& route, const SerialLine& line);
+// The link for each kind of route; a network route's from `network`. Throws RunTimeError 8002 for
+// a route this build cannot reach (a network route without a network kit), and what the kit throws.
+std::unique_ptr<ByteLink> makeRouteLink(const RadioRoute& route, const SerialLine& line, NetworkKit* network);
 
 } // namespace quorvel

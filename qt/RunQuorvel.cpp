@@ -6,6 +6,7 @@
 #include "panel/Form1.h"
 #include "qt/CommandLine.h"
 #include "qt/ExtensionArrowStyle.h"
+#include "qt/NetworkModule.h"
 #include "qt/PlatformStart.h"
 #include "qt/QtMainWindow.h"
 #include "qt/QtSerialComm.h"
@@ -63,9 +64,11 @@ int runWindow(int argc, char** argv, const CommandLine& line, StopSignals* stopS
         });
     }
 
+    // Before the hub and the serial component: the links and the door they hold are its code.
+    NetworkModule network(NetworkModule::installedCandidates(QCoreApplication::applicationDirPath()));
     // Before the serial component: its links report to the hub until they are gone.
-    ShareHub hub;
-    QtSerialComm comm(QtSerialComm::defaultSearchDirs());
+    ShareHub hub(network);
+    QtSerialComm comm(QtSerialComm::defaultSearchDirs(), &network);
     comm.setLinkDecorator([&hub](std::unique_ptr<ByteLink> link) -> std::unique_ptr<ByteLink> {
         return std::make_unique<SharingLink>(std::move(link), hub);
     });

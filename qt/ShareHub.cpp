@@ -6,18 +6,12 @@
 #include "share/ShareAddress.h"
 
 #include <QDir>
-#include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
 
 #include <chrono>
 
 namespace quorvel {
 
 namespace {
-
-constexpr const char* kClientProperty = "shareClient";
-constexpr qint64 kMaxUnread = qint64{64} * 1024;
 
 Arbiter::Time now() {
     return std::chrono::steady_clock::now();
@@ -33,7 +27,7 @@ QString expandHome(const QString& path) {
 
 } // namespace
 
-ShareHub::ShareHub(QObject* parent) : QObject(parent) {
+ShareHub::ShareHub(NetworkKit& network, QObject* parent) : QObject(parent), m_network(network) {
     m_tick.setSingleShot(true);
     m_tick.setTimerType(Qt::PreciseTimer);
     connect(&m_tick, &QTimer::timeout, this, [this] {
@@ -49,7 +43,7 @@ ShareHub::~ShareHub() {
 }
 
 quint16 ShareHub::port() const {
-    return m_server ? m_server->serverPort() : 0;
+    return m_door ? m_door->port() : 0;
 }
 
 QString ShareHub::ptyPath() const {
@@ -68,8 +62,7 @@ void ShareHub::setDoors(const SharingChoice& doors) {
     };
     const QString address = QString::fromStdString(doors.address);
     const QString link = expandHome(QString::fromStdString(doors.link));
-    if (!m_server || address.isEmpty() ||
-        address != m_server->serverAddress().toString() + u':' + QString::number(m_server->serverPort())) {
+    if (!m_door || address != m_doorAddress) {
         attempt([&] { openNetworkDoor(address); });
     }
     if (!m_pty || link != m_pty->linkPath()) {
@@ -82,66 +75,23 @@ void ShareHub::setDoors(const SharingChoice& doors) {
 }
 
 void ShareHub::openNetworkDoor(const QString& address) {
-    if (m_server) {
-        // The programs that came in through it go with it.
-        for (QTcpSocket* socket : m_server->findChildren<QTcpSocket*>()) {
-            disconnect(socket, nullptr, this, nullptr);
-            leave(socket->property(kClientProperty).value<Arbiter::ClientId>());
-        }
-        m_server.reset();
+    if (m_door) {
+        m_door.reset();
+        m_doorAddress.clear();
         qCDebug(lcCat).noquote() << "share door closed";
     }
     if (address.isEmpty()) {
         return;
     }
     const std::optional<ShareAddress> parsed = parseShareAddress(address.toStdString());
-    const QHostAddress host(parsed ? QString::fromStdString(parsed->host) : QString());
-    if (!parsed || host.isNull()) {
+    if (!parsed) {
         throw RunTimeError(
             err::kInvalidPropertyValue,
             QStringLiteral("\"%1\" is not an address and port to share the radio on").arg(address).toStdString());
     }
-    auto server = std::make_unique<QTcpServer>();
-    if (!server->listen(host, parsed->port)) {
-        throw RunTimeError(
-            err::kPortAlreadyOpen,
-            QStringLiteral("The radio cannot be shared on %1: %2").arg(address, server->errorString()).toStdString());
-    }
-    connect(server.get(), &QTcpServer::newConnection, this, [this, server = server.get()] {
-        while (QTcpSocket* socket = server->nextPendingConnection()) {
-            const QString who = socket->peerAddress().toString() + u':' + QString::number(socket->peerPort());
-            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-            const QPointer<QTcpSocket> guarded(socket);
-            const std::optional<Arbiter::ClientId> id = admit(
-                [guarded](const QByteArray& bytes) {
-                    if (!guarded) {
-                        return;
-                    }
-                    // A program that asks and never reads would have its replies kept here without
-                    // end; it is disconnected instead, once this delivery is over.
-                    if (guarded->bytesToWrite() > kMaxUnread) {
-                        QMetaObject::invokeMethod(guarded, &QTcpSocket::abort, Qt::QueuedConnection);
-                        return;
-                    }
-                    guarded->write(bytes);
-                },
-                who);
-            if (!id) {
-                socket->abort();
-                socket->deleteLater();
-                continue;
-            }
-            socket->setProperty(kClientProperty, QVariant::fromValue(*id));
-            connect(socket, &QTcpSocket::readyRead, this,
-                    [this, socket, client = *id] { fromClient(client, socket->readAll()); });
-            connect(socket, &QTcpSocket::disconnected, this, [this, socket, client = *id] {
-                leave(client);
-                socket->deleteLater();
-            });
-        }
-    });
+    m_door = m_network.makeTcpDoor(*parsed, *this);
+    m_doorAddress = address;
     qCDebug(lcCat).noquote() << "share door open on" << address;
-    m_server = std::move(server);
 }
 
 void ShareHub::openPtyDoor(const QString& path) {
@@ -174,7 +124,7 @@ void ShareHub::openPtyDoor(const QString& path) {
 }
 
 void ShareHub::updateActive() {
-    const bool open = m_server != nullptr || m_pty != nullptr;
+    const bool open = m_door != nullptr || m_pty != nullptr;
     if (open == active()) {
         return;
     }

@@ -1,19 +1,17 @@
 #pragma once
 
 #include "panel/SharingDoors.h"
+#include "qt/NetworkKit.h"
 #include "share/Arbiter.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHostAddress>
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
 #include <map>
 #include <memory>
-
-class QTcpServer;
 
 namespace quorvel {
 
@@ -27,10 +25,10 @@ class PtyDoor;
 // The radio side is whatever carries the panel's bytes: it hands the hub what the radio sent
 // (fromRadio) and the panel's own writes (fromPanel), and takes the hub's writes through the
 // writer it attached. The panel's replies come back through panelBytes().
-class ShareHub : public QObject, public SharingDoors {
+class ShareHub : public QObject, public SharingDoors, private DoorHost {
     Q_OBJECT
 public:
-    explicit ShareHub(QObject* parent = nullptr);
+    explicit ShareHub(NetworkKit& network, QObject* parent = nullptr);
     ~ShareHub() override;
 
     ShareHub(const ShareHub&) = delete;
@@ -59,20 +57,22 @@ signals:
     void programsChanged(int programs);
 
 private:
-    using ClientSink = std::function<void(const QByteArray&)>;
+    using ClientSink = DoorHost::Sink;
 
     void openNetworkDoor(const QString& address);
     void openPtyDoor(const QString& path);
     void updateActive();
-    std::optional<Arbiter::ClientId> admit(ClientSink sink, const QString& who);
-    void leave(Arbiter::ClientId client);
-    void fromClient(Arbiter::ClientId client, QByteArrayView bytes);
+    std::optional<Arbiter::ClientId> admit(ClientSink sink, const QString& who) override;
+    void leave(Arbiter::ClientId client) override;
+    void fromClient(Arbiter::ClientId client, QByteArrayView bytes) override;
     // Hands on whatever the Arbiter wants sent and times its next tick.
     void flush();
 
     std::unique_ptr<Arbiter> m_arbiter;
     QTimer m_tick;
-    std::unique_ptr<QTcpServer> m_server;
+    NetworkKit& m_network;
+    std::unique_ptr<NetworkDoor> m_door;
+    QString m_doorAddress; // as the operator wrote it
     std::unique_ptr<PtyDoor> m_pty;
     std::optional<Arbiter::ClientId> m_ptyClient;
     std::map<Arbiter::ClientId, ClientSink> m_sinks;

@@ -17,7 +17,7 @@ ours=$(
     echo "${folders[*]}"
 )
 units=$(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$build_dir/compile_commands.json" | sort -u |
-    grep -E "^$source_dir/($ours)/[^/]+\.cpp$|^$build_dir/($ours)/CMakeFiles/[^/]+/Unity/unity_[0-9]+_cxx\.cxx$" ||
+    grep -E "^$source_dir/($ours)(/[^/]+)?/[^/]+\.cpp$|^$build_dir/($ours)(/[^/]+)?/CMakeFiles/[^/]+/Unity/unity_[0-9]+_cxx\.cxx$" ||
     true)
 if [ -z "$units" ]; then
     echo "clang-tidy: none of our sources is in $build_dir/compile_commands.json" >&2

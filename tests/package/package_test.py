@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """The Debian package: built with cpack into a temporary folder, its control fields read, unpacked
 with dpkg-deb -x and checked file by file; the unpacked programs are run without a display and
-with a private HOME, and the desktop entry, AppStream metadata and manual pages are validated."""
+with a private HOME, the panel once on the offscreen platform over a network route, and the
+desktop entry, AppStream metadata and manual pages are validated."""
 
 import argparse
 import gzip
 import os
 import re
 import shutil
+import socket
 import struct
 import subprocess
 import sys
@@ -35,9 +37,10 @@ def tool(name):
     return path
 
 
-def expected_files(app_id):
+def expected_files(app_id, net_module):
     files = {
         "usr/bin/quorvel",
+        f"usr/{net_module}",
         "usr/bin/quorvel-sim",
         f"usr/share/applications/{app_id}.desktop",
         f"usr/share/metainfo/{app_id}.metainfo.xml",
@@ -70,16 +73,16 @@ def check_control(deb, version, arch):
     check("<" in fields["Maintainer"] and fields["Maintainer"].endswith(">"), f"Maintainer: {fields['Maintainer']!r}")
     # Worked out from the programs' own libraries, not written by hand.
     depends = fields["Depends"]
-    for library in ("libc6", "libqt6core6", "libqt6serialport6", "libqt6widgets6", "libxcb1"):
+    for library in ("libc6", "libqt6core6", "libqt6network6", "libqt6serialport6", "libqt6widgets6", "libxcb1"):
         check(library in depends, f"Depends names {library}: {depends!r}")
 
 
-def check_files(root, app_id, version, build, source):
+def check_files(root, app_id, net_module, version, build, source):
     present = set()
     for folder, _, names in os.walk(root):
         for name in names:
             present.add(os.path.relpath(os.path.join(folder, name), root))
-    expected = expected_files(app_id)
+    expected = expected_files(app_id, net_module)
     check(present == expected,
           f"package files differ: missing {sorted(expected - present)}, unexpected {sorted(present - expected)}")
 
@@ -141,6 +144,33 @@ def check_programs(root, version):
     check(result.returncode == 0 and result.stdout == f"quorvel-sim {version}\n",
           f"quorvel-sim --version: status {result.returncode}, {result.stdout!r}")
     check(os.listdir(home) == [], f"--help and --version wrote into HOME: {os.listdir(home)}")
+    check_network_route(os.path.join(bin_dir, "quorvel"), env)
+
+
+def check_network_route(quorvel, env):
+    """Networking is a module the program loads from where the package installed it, found from the
+    program's own folder: a raw TCP route reaches a listener and the first command arrives."""
+    with socket.socket() as listener:
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(1)
+        listener.settimeout(30)
+        port = listener.getsockname()[1]
+        program = subprocess.Popen([quorvel, "--radio", f"tcp:127.0.0.1:{port}"],
+                                   env=dict(env, QT_QPA_PLATFORM="offscreen"),
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        heard = b""
+        try:
+            connection, _ = listener.accept()
+            with connection:
+                connection.settimeout(30)
+                heard = connection.recv(64)
+        except OSError:
+            pass
+        finally:
+            program.terminate()
+            _, errors = program.communicate(timeout=30)
+    check(heard.endswith(b";"), f"quorvel --radio tcp: the listener heard {heard!r}; stderr {errors!r}")
+    check(program.returncode == 0, f"quorvel --radio tcp: status {program.returncode} after SIGTERM")
 
 
 def check_metadata(root, app_id):
@@ -166,7 +196,7 @@ def check_metadata(root, app_id):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--cpack", "--build", "--source", "--version", "--app-id"):
+    for option in ("--cpack", "--build", "--source", "--version", "--app-id", "--net-module"):
         parser.add_argument(option, required=True)
     args = parser.parse_args()
     arch = run([tool("dpkg"), "--print-architecture"]).stdout.strip()
@@ -187,7 +217,7 @@ def main():
         result = run([tool("dpkg-deb"), "-x", deb, root])
         if result.returncode != 0:
             sys.exit(f"dpkg-deb -x failed: {result.stderr}")
-        check_files(root, args.app_id, args.version, os.path.realpath(args.build), os.path.realpath(args.source))
+        check_files(root, args.app_id, args.net_module, args.version, os.path.realpath(args.build), os.path.realpath(args.source))
         check_metadata(root, args.app_id)
         check_programs(root, args.version)
     finally:

@@ -5,6 +5,7 @@
 #include "qt/CatTrace.h"
 #include "qt/FlrigLink.h"
 #include "qt/RigctldLink.h"
+#include "qt/net/TcpLink.h"
 #include "tests/qt/QtTestMain.h"
 
 #include <QDeadlineTimer>
@@ -105,11 +106,15 @@ QByteArray received(ByteLink& link) {
     return link.readAll();
 }
 
+std::unique_ptr<ByteLink> carrier(quint16 port) {
+    return std::make_unique<TcpLink>(QStringLiteral("127.0.0.1"), port);
+}
+
 std::unique_ptr<HubLink> makeLink(bool flrig, quint16 port) {
     if (flrig) {
-        return std::make_unique<FlrigLink>(QStringLiteral("127.0.0.1"), port);
+        return std::make_unique<FlrigLink>(carrier(port));
     }
-    return std::make_unique<RigctldLink>(QStringLiteral("127.0.0.1"), port);
+    return std::make_unique<RigctldLink>(carrier(port));
 }
 
 bool waitOpen(ByteLink& link) {
@@ -146,7 +151,7 @@ private slots:
 
     void rigctldCarriesQueriesAndSetsOneAtATime() {
         FakeHub hub;
-        RigctldLink link(QStringLiteral("127.0.0.1"), hub.port());
+        RigctldLink link(carrier(hub.port()));
         QCOMPARE(link.describe(), QStringLiteral("rigctld:127.0.0.1:%1").arg(hub.port()));
         link.open();
         QVERIFY(waitOpen(link));
@@ -195,7 +200,7 @@ private slots:
 
     void flrigCallsCatStringOncePerFrame() {
         FakeHub hub;
-        FlrigLink link(QStringLiteral("127.0.0.1"), hub.port());
+        FlrigLink link(carrier(hub.port()));
         QCOMPARE(link.describe(), QStringLiteral("flrig:127.0.0.1:%1").arg(hub.port()));
         link.open();
         QVERIFY(waitOpen(link));
@@ -347,7 +352,7 @@ private slots:
 
     void flrigAnswerWithoutLengthIsABrokenConnection() {
         FakeHub hub;
-        FlrigLink link(QStringLiteral("127.0.0.1"), hub.port());
+        FlrigLink link(carrier(hub.port()));
         QSignalSpy lost(&link, &ByteLink::lost);
         link.open();
         QVERIFY(waitOpen(link));

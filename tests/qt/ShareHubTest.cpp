@@ -4,6 +4,7 @@
 #include "qt/ShareHub.h"
 #include "link/RunTimeError.h"
 #include "qt/QtSharingDialog.h"
+#include "qt/net/TcpNetworkKit.h"
 #include "tests/qt/QtTestMain.h"
 
 #include <QCheckBox>
@@ -80,9 +81,11 @@ bool readable(int fd) {
 class ShareHubTest : public QObject {
     Q_OBJECT
 
+    TcpNetworkKit m_network;
+
 private slots:
     void networkProgramsEachGetTheirOwnRepliesAndThePanelThePower() {
-        ShareHub hub;
+        ShareHub hub(m_network);
         TableRadio radio(hub);
         QSignalSpy programs(&hub, &ShareHub::programsChanged);
         QSignalSpy panel(&hub, &ShareHub::panelBytes);
@@ -114,7 +117,7 @@ private slots:
     }
 
     void aNinthProgramIsTurnedAway() {
-        ShareHub hub;
+        ShareHub hub(m_network);
         TableRadio radio(hub);
         hub.setDoors({freeAddress(), ""});
         std::vector<std::unique_ptr<QTcpSocket>> sockets;
@@ -131,7 +134,7 @@ private slots:
     }
 
     void closingBothDoorsTakesTheHubAway() {
-        ShareHub hub;
+        ShareHub hub(m_network);
         TableRadio radio(hub);
         QSignalSpy active(&hub, &ShareHub::activeChanged);
         hub.setDoors({freeAddress(), ""});
@@ -148,7 +151,7 @@ private slots:
     void theSerialPortDoorIsTheUsersAloneAndForgetsWhatAProgramLeft() {
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("com9"));
-        ShareHub hub;
+        ShareHub hub(m_network);
         TableRadio radio(hub);
         hub.setDoors({"", link.toStdString()});
         QVERIFY(QFileInfo(link).isSymLink());
@@ -184,7 +187,7 @@ private slots:
     void aLinkIsReplacedOnlyWhenItsPseudoTerminalIsGone() {
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("com9"));
-        ShareHub hub;
+        ShareHub hub(m_network);
 
         QVERIFY(QFile::link(QStringLiteral("/dev/pts/999999"), link));
         hub.setDoors({"", link.toStdString()});
@@ -206,6 +209,15 @@ private slots:
         QCOMPARE(box.addressEdit()->text(), QStringLiteral("127.0.0.1:7373"));
         box.networkTick()->setChecked(true);
         QVERIFY(box.warning().isEmpty());
+        // Only an address of this machine goes without it, however it is written.
+        for (const char* local : {"127.0.0.1:7373", "127.3.4.5:7373", "[::1]:7373", "[::ffff:127.0.0.1]:7373"}) {
+            box.addressEdit()->setText(QString::fromLatin1(local));
+            QVERIFY2(box.warning().isEmpty(), local);
+        }
+        for (const char* outside : {"128.0.0.1:7373", "[::ffff:10.0.0.1]:7373", "[::2]:7373", "[fe80::1]:7373"}) {
+            box.addressEdit()->setText(QString::fromLatin1(outside));
+            QVERIFY2(!box.warning().isEmpty(), outside);
+        }
         box.addressEdit()->setText(QStringLiteral("192.168.1.20:7373"));
         QVERIFY(box.warning().contains(QStringLiteral("key your transmitter")));
         QCOMPARE(box.choice(), (SharingChoice{"192.168.1.20:7373", ""}));

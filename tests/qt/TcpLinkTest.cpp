@@ -1,16 +1,21 @@
 // Raw bytes over TCP against a server on loopback that the test starts, stops and starts again,
 // alone and under the window's serial component.
 
-#include "qt/TcpLink.h"
+#include "qt/net/TcpLink.h"
 #include "link/RunTimeError.h"
+#include "qt/NetworkModule.h"
 #include "qt/QtSerialComm.h"
+#include "qt/ShareHub.h"
+#include "qt/net/TcpNetworkKit.h"
 #include "tests/qt/OrdinaryUser.h"
 #include "tests/qt/QtTestMain.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -20,8 +25,11 @@
 #include <unistd.h>
 
 using quorvel::ByteLink;
+using quorvel::NetworkModule;
 using quorvel::QtSerialComm;
+using quorvel::ShareHub;
 using quorvel::TcpLink;
+using quorvel::TcpNetworkKit;
 namespace err = quorvel::err;
 using quorvel::testing::Failure;
 using quorvel::testing::failureOf;
@@ -214,7 +222,8 @@ private slots:
     void theSerialComponentCarriesARouteAsAPort() {
         const quint16 port = freePort();
         QVERIFY(port != 0);
-        QtSerialComm comm(QtSerialComm::defaultSearchDirs());
+        TcpNetworkKit network;
+        QtSerialComm comm(QtSerialComm::defaultSearchDirs(), &network);
         QSignalSpy onComm(&comm, &QtSerialComm::onComm);
         comm.setRoute("tcp:127.0.0.1:" + std::to_string(port));
         comm.setSettings("38400,N,8,1");
@@ -246,6 +255,45 @@ private slots:
         comm.setPortOpen(false);
         QVERIFY(!comm.portOpen());
         QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kDeadlineMs);
+    }
+
+    // Networking that is not installed, or a file in its place that is no network module, refuses
+    // every network route and the network door with an error naming the file, and a later use
+    // tries again; a serial route needs none of it.
+    void withoutItsModuleNetworkingIsRefusedNamingTheFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("libquorvel_net.so"));
+        NetworkModule network({path});
+        QtSerialComm comm(QtSerialComm::defaultSearchDirs(), &network);
+        ShareHub hub(network);
+        const auto refusals = [&] {
+            QStringList descriptions;
+            for (const char* route : {"tcp:127.0.0.1:4001", "rigctld:127.0.0.1:4532", "flrig:127.0.0.1:12345"}) {
+                comm.setRoute(route);
+                const Failure failure = failureOf([&] { comm.setPortOpen(true); });
+                QVERIFY2(failure.number == err::kFileAccess, qPrintable(failure.description));
+                QVERIFY(!comm.portOpen());
+                descriptions << failure.description;
+            }
+            const Failure door = failureOf([&] { hub.setDoors({"127.0.0.1:7373", ""}); });
+            QCOMPARE(door.number, err::kFileAccess);
+            QVERIFY(!hub.active());
+            descriptions << door.description;
+            for (const QString& description : descriptions) {
+                QVERIFY2(description.contains(path), qPrintable(description));
+            }
+        };
+        refusals();
+
+        QFile notAModule(path);
+        QVERIFY(notAModule.open(QIODevice::WriteOnly));
+        notAModule.write("not a shared object");
+        notAModule.close();
+        refusals();
+
+        QtSerialComm serialOnly(QtSerialComm::defaultSearchDirs());
+        serialOnly.setRoute("tcp:127.0.0.1:4001");
+        QCOMPARE(failureOf([&] { serialOnly.setPortOpen(true); }).number, err::kInvalidPortNumber);
     }
 };
 

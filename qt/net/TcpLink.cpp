@@ -1,4 +1,4 @@
-#include "qt/TcpLink.h"
+#include "qt/net/TcpLink.h"
 
 #include "link/RunTimeError.h"
 
