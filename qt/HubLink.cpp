@@ -148,7 +148,7 @@ void HubLink::onCarrierLost(const QString& reason) {
 void HubLink::onSilence() {
     const QString reason = QStringLiteral("%1 gave no answer to %2 within %3 s")
                                .arg(m_name, visibleBytes(m_out))
-                               .arg(std::chrono::duration_cast<std::chrono::duration<double>>(kAnswerTimeout).count());
+                               .arg(m_answerTimer.interval() / 1000.0);
     restart(reason);
 }
 

@@ -333,6 +333,8 @@ private slots:
         link->write("PC;");
         hub.take(1, end);
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 2, 2000);
+        QVERIFY2(lost.last().at(0).toString().contains(QStringLiteral("within 0.3 s")),
+                 qPrintable(lost.last().at(0).toString()));
         QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 3, 2000);
         QTRY_COMPARE(hub.connections(), 3);
         link->write("PC;");
