@@ -42,6 +42,17 @@ std::optional<Value> lookUp(const QString& field, std::initializer_list<std::pai
     return std::nullopt;
 }
 
+// None when nothing is at the entry. A link to a vanished device counts as present (exists()
+// follows the link), so that it refuses the port rather than letting the next candidate stand in.
+std::optional<SerialDeviceLink::Mapping> mappingAt(const QString& candidate) {
+    const QFileInfo entry(candidate);
+    if (!entry.exists() && !entry.isSymLink()) {
+        return std::nullopt;
+    }
+    const QString device = entry.canonicalFilePath();
+    return SerialDeviceLink::Mapping{entry.absoluteFilePath(), device.isEmpty() ? entry.absoluteFilePath() : device};
+}
+
 [[noreturn]] void fail(int number, const QString& description) {
     throw RunTimeError(number, description.toStdString());
 }
@@ -140,11 +151,8 @@ SerialDeviceLink::Mapping SerialDeviceLink::mappingFor(int port, const PortSearc
     return {name, name};
 #else
     for (const std::string& candidate : portDeviceCandidates(port, dirs)) {
-        const QFileInfo entry(QString::fromStdString(candidate));
-        // exists() follows the link; a link to a vanished device still counts as present.
-        if (entry.exists() || entry.isSymLink()) {
-            const QString device = entry.canonicalFilePath();
-            return {entry.absoluteFilePath(), device.isEmpty() ? entry.absoluteFilePath() : device};
+        if (std::optional<Mapping> found = mappingAt(QString::fromStdString(candidate))) {
+            return *found;
         }
     }
     return {};
@@ -168,15 +176,7 @@ SerialDeviceLink::SerialDeviceLink(QString devicePath, SerialLine line, QObject*
 SerialDeviceLink::~SerialDeviceLink() = default;
 
 SerialDeviceLink::Mapping SerialDeviceLink::mapping() const {
-    if (!m_byPath) {
-        return mappingFor(m_commPort, m_dirs);
-    }
-    const QFileInfo entry(m_path);
-    if (!entry.exists() && !entry.isSymLink()) {
-        return {};
-    }
-    const QString device = entry.canonicalFilePath();
-    return {entry.absoluteFilePath(), device.isEmpty() ? entry.absoluteFilePath() : device};
+    return m_byPath ? mappingAt(m_path).value_or(Mapping{}) : mappingFor(m_commPort, m_dirs);
 }
 
 void SerialDeviceLink::open() {
