@@ -198,7 +198,8 @@ void Arbiter::expireLine(Time now) {
         return;
     }
     if (!m_line->prefix.empty()) {
-        logFor(m_line->owner, "no reply to its " + m_line->prefix + " query within 600 ms");
+        logFor(m_line->owner,
+               "no reply to its " + m_line->prefix + " query within " + std::to_string(kReplyDeadline.count()) + " ms");
         settle(*m_line, "");
     }
     m_line.reset();
