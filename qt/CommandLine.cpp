@@ -28,10 +28,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         line.error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
     } else if (parser.isSet(radio) && !parseRadioRoute(parser.value(radio).toStdString())) {
         line.action = CommandLine::Action::Refuse;
-        line.error =
-            QStringLiteral("'%1' is not a route to the radio; use %2.")
-                .arg(parser.value(radio),
-                     QString::fromLatin1(kRadioRouteForms.data(), static_cast<qsizetype>(kRadioRouteForms.size())));
+        line.error = QStringLiteral("'%1' is not a route to the radio; use %2.")
+                         .arg(parser.value(radio), QString::fromLatin1(kRadioRouteForms));
     } else if (parser.isSet(help)) {
         line.action = CommandLine::Action::Help;
     } else if (parser.isSet(version)) {

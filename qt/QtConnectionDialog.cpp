@@ -20,10 +20,6 @@ namespace {
 
 using Kind = ConnectionChoice::Kind;
 
-QString fromStd(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // One network route's row: its option and its two fields.
 struct RouteRow {
     Kind kind;
@@ -116,8 +112,8 @@ std::optional<ConnectionChoice> QtConnectionDialog::choose(const ConnectionOffer
         route.port = makeField(&dialog, grid, row, 3, QStringLiteral("Port:"), QStringLiteral("txt%1Port").arg(stem),
                                spoken + QStringLiteral(" port"));
         const bool inUse = offer.current.kind == route.kind;
-        route.host->setText(inUse ? QString::fromStdString(offer.current.host) : fromStd(kDefaultRouteHost));
-        route.port->setText(inUse ? QString::fromStdString(offer.current.port) : fromStd(route.defaultPort));
+        route.host->setText(inUse ? QString::fromStdString(offer.current.host) : QString::fromUtf8(kDefaultRouteHost));
+        route.port->setText(inUse ? QString::fromStdString(offer.current.port) : QString::fromUtf8(route.defaultPort));
         ++row;
     }
 

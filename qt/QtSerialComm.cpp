@@ -68,8 +68,7 @@ void QtSerialComm::setRoute(const std::string& route) {
         fail(err::kInvalidPropertyValue,
              QStringLiteral("Invalid property value: \"%1\" is not a route to the radio "
                             "(%2)")
-                 .arg(QString::fromStdString(route),
-                      QString::fromLatin1(kRadioRouteForms.data(), static_cast<qsizetype>(kRadioRouteForms.size()))));
+                 .arg(QString::fromStdString(route), QString::fromLatin1(kRadioRouteForms)));
     }
     if (!portOpen()) {
         endLink();
@@ -110,7 +109,7 @@ void QtSerialComm::setPortOpen(bool open) {
 }
 
 void QtSerialComm::askForExtendedReplies() {
-    const QByteArrayView bytes(kExtendedModeCommand.data(), static_cast<qsizetype>(kExtendedModeCommand.size()));
+    const QByteArrayView bytes(kExtendedModeCommand);
     qCDebug(lcCat).noquote() << "tx" << visibleBytes(bytes);
     m_link->write(bytes);
 }
@@ -144,7 +143,7 @@ void QtSerialComm::output(const std::string& text) {
     if (text.empty()) {
         return;
     }
-    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
+    const QByteArrayView bytes(text);
     qCDebug(lcCat).noquote() << "tx" << visibleBytes(bytes);
     m_link->write(bytes);
 }

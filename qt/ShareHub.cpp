@@ -135,7 +135,7 @@ void ShareHub::updateActive() {
         // The radio is left in the modes it was found in; the panel talks to it directly again.
         const std::string farewell = m_arbiter->farewell();
         if (m_radio && !farewell.empty()) {
-            m_radio(QByteArrayView(farewell.data(), static_cast<qsizetype>(farewell.size())));
+            m_radio(farewell);
         }
         m_arbiter.reset();
         m_sinks.clear();
@@ -213,7 +213,7 @@ void ShareHub::fromPanel(QByteArrayView bytes) {
 void ShareHub::flush() {
     Arbiter::Output out = m_arbiter->take();
     if (!out.toRadio.empty() && m_radio) {
-        m_radio(QByteArrayView(out.toRadio.data(), static_cast<qsizetype>(out.toRadio.size())));
+        m_radio(out.toRadio);
     }
     for (const std::string& line : out.log) {
         qCDebug(lcCat).noquote() << "share" << QString::fromStdString(line);
