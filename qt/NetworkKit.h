@@ -17,6 +17,12 @@ namespace quorvel {
 
 struct ShareAddress;
 
+// HOST:PORT as routes and share addresses are written: an IPv6 host in brackets, where its own
+// colons would otherwise run into the port's.
+inline QString hostAndPort(const QString& host, std::uint16_t port) {
+    return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(port);
+}
+
 // What a network door hands the programs that come in through it to: the sharing hub.
 class DoorHost {
 public:

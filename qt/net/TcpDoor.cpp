@@ -14,8 +14,7 @@ namespace {
 constexpr const char* kClientProperty = "shareClient";
 
 QString addressText(const ShareAddress& address) {
-    const QString host = QString::fromStdString(address.host);
-    return (host.contains(u':') ? u'[' + host + u']' : host) + u':' + QString::number(address.port);
+    return hostAndPort(QString::fromStdString(address.host), address.port);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "qt/net/TcpLink.h"
 
 #include "link/RunTimeError.h"
+#include "qt/NetworkKit.h"
 
 #include <utility>
 
@@ -72,8 +73,7 @@ qint64 TcpLink::bytesAvailable() const {
 }
 
 QString TcpLink::describe() const {
-    const QString host = m_host.contains(u':') ? u'[' + m_host + u']' : m_host;
-    return QStringLiteral("tcp:%1:%2").arg(host).arg(m_port);
+    return QStringLiteral("tcp:") + hostAndPort(m_host, m_port);
 }
 
 void TcpLink::connectNow() {

@@ -113,6 +113,7 @@ private slots:
         QCOMPARE(opened.count(), 1);
         QCOMPARE(refused.count(), 1);
         QCOMPARE(link.describe(), QStringLiteral("tcp:127.0.0.1:%1").arg(port));
+        QCOMPARE(TcpLink(QStringLiteral("::1"), port).describe(), QStringLiteral("tcp:[::1]:%1").arg(port));
     }
 
     // A connect that hangs neither blocks the caller nor lasts for ever.
